@@ -1,0 +1,22 @@
+#include "plugin/evaluation.h"
+
+#include "plugin/host_call_dispatch.h"
+
+std::string EvaluateToText(const HostExprEnv* environment, std::string_view expression) {
+  if (environment == nullptr) return {};
+  HostTextObject expressionText(expression);
+  HostDataObject value;
+  const int16_t code = CallHost(FM_ExprEnv_Evaluate, environment,
+                                static_cast<const HostText*>(expressionText.get()), value.get());
+  if (code != 0) return {};
+  return HostTextToUtf8(CallHost(FM_Data_GetAsText, static_cast<const HostData*>(value.get())));
+}
+
+HostEnvironmentObject CurrentContextEnvironment() {
+  HostEnvironmentObject environment;
+  const HostCallRecord* record = currentHostCall;
+  if (record != nullptr && record->currentEnvironment != nullptr) {
+    record->currentEnvironment(environment.get());
+  }
+  return environment;
+}
