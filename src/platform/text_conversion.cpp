@@ -1,0 +1,121 @@
+// The portable back end: the same results as the Windows code-page conversion, by hand.
+#include "platform/text_conversion.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+std::u16string_view UpToNul(std::u16string_view text) {
+  return text.substr(0, text.find(u'\0'));
+}
+
+void AppendUtf16(std::u16string& out, uint32_t codePoint) {
+  if (codePoint < 0x10000) {
+    out += static_cast<char16_t>(codePoint);
+  } else {
+    codePoint -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
+    out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+  }
+}
+
+// Decodes one well-formed sequence at `pos`, or consumes its longest valid prefix (at least one
+// byte) as one ill-formed sequence, which is how the Unicode standard counts replacements.
+size_t DecodeOne(std::string_view text, size_t pos, uint32_t& codePoint) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  }
+  size_t length = 0;
+  unsigned char low = 0x80;  // allowed range of the second byte, excluding overlongs
+  unsigned char high = 0xBF; // and surrogates or values above U+10FFFF
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    codePoint = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    codePoint = lead & 0x0F;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    codePoint = lead & 0x07;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    codePoint = kReplacement;
+    return 1;
+  }
+  for (size_t i = 1; i < length; ++i) {
+    if (pos + i >= text.size()) {
+      codePoint = kReplacement;
+      return i;
+    }
+    const auto byte = static_cast<unsigned char>(text[pos + i]);
+    const unsigned char min = i == 1 ? low : 0x80;
+    const unsigned char max = i == 1 ? high : 0xBF;
+    if (byte < min || byte > max) {
+      codePoint = kReplacement;
+      return i;
+    }
+    codePoint = codePoint << 6 | (byte & 0x3F);
+  }
+  return length;
+}
+
+void AppendUtf8(std::string& out, uint32_t codePoint) {
+  if (codePoint < 0x80) {
+    out += static_cast<char>(codePoint);
+  } else if (codePoint < 0x800) {
+    out += static_cast<char>(0xC0 | (codePoint >> 6));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else if (codePoint < 0x10000) {
+    out += static_cast<char>(0xE0 | (codePoint >> 12));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (codePoint >> 18));
+    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::u16string Utf8ToWide(std::string_view text) {
+  const std::string_view input = UpToNul(text);
+  std::u16string out;
+  out.reserve(input.size());
+  size_t pos = 0;
+  while (pos < input.size()) {
+    uint32_t codePoint = 0;
+    pos += DecodeOne(input, pos, codePoint);
+    AppendUtf16(out, codePoint);
+  }
+  return out;
+}
+
+std::string WideToUtf8(std::u16string_view text) {
+  const std::u16string_view input = UpToNul(text);
+  std::string out;
+  out.reserve(input.size() * 3);
+  for (size_t pos = 0; pos < input.size(); ++pos) {
+    const uint32_t unit = input[pos];
+    if (unit >= 0xD800 && unit <= 0xDBFF && pos + 1 < input.size() && input[pos + 1] >= 0xDC00 &&
+        input[pos + 1] <= 0xDFFF) {
+      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (input[pos + 1] - 0xDC00));
+      ++pos;
+    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  return out;
+}

@@ -1,0 +1,28 @@
+#include "core/base64.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace std::string_literals;
+
+TEST(Base64Encode, MatchesTheStandardTestVectorsAndUsesBothAlphabetEnds) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {"abc", "YWJj"},
+      {"ab", "YWI="},
+      {"a", "YQ=="},
+      {"\0\xFF\xFE"s, "AP/+"},
+      {"\xFB\xEF\xBE"s, "++++"},
+      {"\xFF\xFF\xFF\xFF"s, "/////w=="},
+      {"\0\0\0\0\0"s, "AAAAAAA="},
+  };
+  for (const auto& [bytes, expected] : table) EXPECT_EQ(Base64Encode(bytes), expected);
+}

@@ -1,0 +1,176 @@
+#include "core/json.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace std::string_literals;
+
+namespace {
+
+std::string ReplyWithValue(const std::string& rawValue) { return "{\"v\":\"" + rawValue + "\"}"; }
+
+bool IsValidUtf8(const std::string& bytes) {
+  try {
+    (void)nlohmann::json(bytes).dump();
+    return true;
+  } catch (const nlohmann::json::type_error&) {
+    return false;
+  }
+}
+
+// Random texts built from the pieces that matter to escaping, so that a good share of them is
+// valid UTF-8 and the rest is not.
+std::string RandomText(std::mt19937& random) {
+  static const std::vector<std::string> pieces = {
+      "a", "Z", " ", "/", "\"", "\\", "\\u", "\n", "\r", "\t", "\b", "\f", "\x01", "\x1f",
+      "\x7f", "\0"s, "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xED\xA0\x80", "\xC0\xAF"};
+  std::uniform_int_distribution<int> length(0, 24);
+  std::uniform_int_distribution<std::size_t> pick(0, pieces.size());
+  std::uniform_int_distribution<int> anyByte(0, 255);
+  std::string text;
+  for (int n = length(random); n > 0; --n) {
+    const std::size_t index = pick(random);
+    text += index < pieces.size() ? pieces[index] : std::string(1, static_cast<char>(anyByte(random)));
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(JsonEscape, WritesEveryControlByteInTheFormJsonRequires) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {"abc", "abc"},
+      {"\"", "\\\""},
+      {"\\", "\\\\"},
+      {"\n", "\\n"},
+      {"\r", "\\r"},
+      {"\t", "\\t"},
+      {"\0"s, "\\u0000"},
+      {"\x01", "\\u0001"},
+      {"\x08", "\\u0008"},
+      {"\x0c", "\\u000c"},
+      {"\x1b", "\\u001b"},
+      {"\x1f", "\\u001f"},
+      {"\x7f", "\x7f"},
+      {"/", "/"},
+      {"\xC3\xA9", "\xC3\xA9"},
+      {"\xFF\x80", "\xFF\x80"},
+      {"a\"b\\c\nd", "a\\\"b\\\\c\\nd"},
+  };
+  for (const auto& [input, expected] : table) {
+    EXPECT_EQ(JsonEscape(input), expected) << "input of " << input.size() << " bytes";
+  }
+}
+
+TEST(JsonEscape, AppendingKeepsWhatTheCallerAlreadyBuilt) {
+  std::string out = "{\"a\":\"";
+  AppendJsonEscaped(out, "x\"y");
+  EXPECT_EQ(out, "{\"a\":\"x\\\"y");
+}
+
+TEST(JsonEscape, RandomTextsSurviveARealJsonParserAndOurOwnReader) {
+  std::mt19937 random(20240611);
+  int parsedByNlohmann = 0;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string input = RandomText(random);
+    const std::string escaped = JsonEscape(input);
+    for (const char c : escaped) ASSERT_GE(static_cast<unsigned char>(c), 0x20);
+    ASSERT_EQ(JsonStringField(ReplyWithValue(escaped), "v"), input);
+    if (IsValidUtf8(input)) {
+      ASSERT_EQ(nlohmann::json::parse("\"" + escaped + "\"").get<std::string>(), input);
+      ++parsedByNlohmann;
+    }
+  }
+  EXPECT_GT(parsedByNlohmann, 300);
+}
+
+TEST(JsonStringField, FindsTheFirstExactlyFormedStringMember) {
+  const std::string command = R"({"id":"42","type":"GET_SCHEMA"})";
+  EXPECT_EQ(JsonStringField(command, "type"), "GET_SCHEMA");
+  EXPECT_EQ(JsonStringField(command, "id"), "42");
+  EXPECT_EQ(JsonStringField(command, "name"), "");
+  EXPECT_EQ(JsonStringField(R"({"id": "42"})", "id"), "");
+  EXPECT_EQ(JsonStringField(R"({"id":42,"n":null,"o":{}})", "id"), "");
+  EXPECT_EQ(JsonStringField(R"({"error":"x","data":{"error":"y"}})", "error"), "x");
+  EXPECT_EQ(JsonStringField(R"({"ID":"upper"})", "id"), "");
+  EXPECT_EQ(JsonStringField(R"({"e":""})", "e"), "");
+  EXPECT_EQ(JsonStringField("", "e"), "");
+}
+
+TEST(JsonStringField, ReadsTheShortEscapes) {
+  EXPECT_EQ(JsonStringField(R"({"msg":"a\"b\\c"})", "msg"), "a\"b\\c");
+  EXPECT_EQ(JsonStringField(ReplyWithValue(R"(\n\r\t\/\b\f)"), "v"), "\n\r\t/\b\f");
+  EXPECT_EQ(JsonStringField(ReplyWithValue(R"(\x\q)"), "v"), "xq");
+}
+
+TEST(JsonStringField, DecodesUnicodeEscapesToUtf8) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {R"(\u0041)", "A"},
+      {R"(\u00e9)", "\xC3\xA9"},
+      {R"(\u00E9)", "\xC3\xA9"},
+      {R"(\u20AC)", "\xE2\x82\xAC"},
+      {R"(\u07ff\u0800\uffff)", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
+      {R"(\u0000)", "\0"s},
+      {R"(a\u0000b)", "a\0b"s},
+      {R"(\u003c/xml\u003e)", "</xml>"},
+      {R"(\u0022)", "\""},
+      {R"(\ud83d\ude00)", "\xF0\x9F\x98\x80"},
+      {R"(\uD83D\uDE00)", "\xF0\x9F\x98\x80"},
+      {R"(\udbff\udfff)", "\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& [raw, expected] : table) {
+    EXPECT_EQ(JsonStringField(ReplyWithValue(raw), "v"), expected) << raw;
+  }
+}
+
+TEST(JsonStringField, TurnsLoneSurrogatesIntoReplacementCharacters) {
+  const std::vector<std::pair<std::string, std::string>> table = {
+      {R"(\ud83dx)", "\xEF\xBF\xBDx"},
+      {R"(\ude00)", "\xEF\xBF\xBD"},
+      {R"(\ud83d)", "\xEF\xBF\xBD"},
+      {R"(\ud83d\u0041)", "\xEF\xBF\xBD" "A"},
+      {R"(\ud83d\ud83d\ude00)", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
+      {R"(\ude00\ud83d)", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+      {R"(\ud83d\n)", "\xEF\xBF\xBD\n"},
+      {R"(\ud83d\")", "\xEF\xBF\xBD\""},
+      {R"(\ud83d\ude0)", "\xEF\xBF\xBDude0"},
+  };
+  for (const auto& [raw, expected] : table) {
+    EXPECT_EQ(JsonStringField(ReplyWithValue(raw), "v"), expected) << raw;
+  }
+}
+
+TEST(JsonStringField, CopiesIncompleteUnicodeEscapesByteForByte) {
+  EXPECT_EQ(JsonStringField(ReplyWithValue(R"(\u12)"), "v"), "u12");
+  EXPECT_EQ(JsonStringField(ReplyWithValue(R"(\u12G4)"), "v"), "u12G4");
+  EXPECT_EQ(JsonStringField(ReplyWithValue(R"(\u)"), "v"), "u");
+  EXPECT_EQ(JsonStringField(R"({"v":"\u00)", "v"), "u00");
+}
+
+TEST(JsonStringField, ReadsToTheEndOfAnUnclosedValue) {
+  EXPECT_EQ(JsonStringField(R"({"v":"open)", "v"), "open");
+  EXPECT_EQ(JsonStringField(R"({"v":"tail\)", "v"), "tail\\");
+  EXPECT_EQ(JsonStringField(R"({"v":")", "v"), "");
+  EXPECT_EQ(JsonStringField(R"({"v":"a\")", "v"), "a\"");
+}
+
+TEST(ListToJsonArray, GivesOneStringPerNonEmptyLine) {
+  EXPECT_EQ(ListToJsonArray("Sales\r\rContacts\r"), R"(["Sales","Contacts"])");
+  EXPECT_EQ(ListToJsonArray("one\r\ntwo\nthree"), R"(["one","two","three"])");
+  EXPECT_EQ(ListToJsonArray("\r\r\r"), "[]");
+  EXPECT_EQ(ListToJsonArray(""), "[]");
+  EXPECT_EQ(ListToJsonArray(" inner  spaces \r"), R"([" inner  spaces "])");
+  EXPECT_EQ(ListToJsonArray("\n\nlast"), R"(["last"])");
+}
+
+TEST(ListToJsonArray, EscapesEntriesSoARealParserReadsThemBack) {
+  const std::string list = "say \"hi\"\rback\\slash\r\xC3\xA9t\xC3\xA9\rtab\there\r\x01";
+  const auto parsed = nlohmann::json::parse(ListToJsonArray(list));
+  const std::vector<std::string> expected = {"say \"hi\"", "back\\slash", "\xC3\xA9t\xC3\xA9",
+                                             "tab\there", "\x01"};
+  EXPECT_EQ(parsed.get<std::vector<std::string>>(), expected);
+}

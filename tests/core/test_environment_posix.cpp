@@ -1,0 +1,11 @@
+#include <cstdlib>
+
+#include "test_environment.h"
+
+void SetTestEnvironment(const char* name, const char* value) {
+  if (value == nullptr) {
+    ::unsetenv(name);
+  } else {
+    ::setenv(name, value, 1);
+  }
+}
