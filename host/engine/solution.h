@@ -12,8 +12,8 @@ namespace fmhost {
 
 struct SolutionField {
   std::string name;
-  std::string type;       // FileMaker_Fields.FieldType, e.g. "varchar", "decimal"
-  std::string fieldClass; // FileMaker_Fields.FieldClass, e.g. "Normal", "Summary"
+  std::string type;       // FileMaker_Fields.FieldType, e.g. "varchar" (the default), "decimal"
+  std::string fieldClass; // FileMaker_Fields.FieldClass, e.g. "Normal" (the default), "Summary"
 };
 
 struct SolutionTable {
@@ -50,13 +50,15 @@ struct Solution {
   std::string account = "Admin";
   std::string privilegeSet = "[Full Access]";
   std::string persistentId;
-  std::string activeFile;  // the file of Get(FileName) in the current context
+  std::string activeFile;  // the file of Get(FileName) in the current context; after parsing,
+                           // that file's own name (or the first file's, or empty)
   std::vector<std::string> windows;  // front to back
   std::vector<SolutionFile> files;
 
   // The open file with this name (FileMaker compares file names case-insensitively, and
   // accepts the name with or without its ".fmp12" extension); null when not open.
   SolutionFile* FindFile(const std::string& name);
+  const SolutionFile* FindFile(const std::string& name) const;
 };
 
 struct SolutionError : std::runtime_error {

@@ -1,0 +1,211 @@
+// Plug-in functions, re-entrant evaluation, variables, Let, scripts and hostile input.
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "engine/calc_text.h"
+#include "engine_fixture.h"
+
+namespace fmhost {
+namespace {
+
+class CalcEngineTest : public EngineTest {
+ protected:
+  // TideLoom.Echo returns its arguments joined by "|"; TideLoom.Eval evaluates its argument
+  // in the caller's context, as a plug-in does through the host; TideLoom.Version takes none.
+  void SetUp() override {
+    external = [this](const std::string& name, const std::vector<CalcValue>& args,
+                      const CalcContext& context) -> std::optional<CalcResult> {
+      calls.push_back(name);
+      seenFiles.push_back(context.fileName);
+      if (EqualsIgnoringAsciiCase(name, "TideLoom.Version")) {
+        if (!args.empty()) return CalcResult{kCalcErrorArgumentCount, {}};
+        return CalcResult{0, {"1.6.18", false}};
+      }
+      if (EqualsIgnoringAsciiCase(name, "TideLoom.Echo")) {
+        std::string joined;
+        for (const CalcValue& arg : args) joined += (joined.empty() ? "" : "|") + arg.text;
+        return CalcResult{0, {joined, false}};
+      }
+      if (EqualsIgnoringAsciiCase(name, "TideLoom.Eval")) {
+        if (args.size() != 1) return CalcResult{kCalcErrorArgumentCount, {}};
+        return engine.Evaluate(args[0].text, context);
+      }
+      if (name == "TideLoom.Throw") throw std::runtime_error("plug-in bug");
+      return std::nullopt;
+    };
+  }
+
+  std::vector<std::string> calls;
+  std::vector<std::string> seenFiles;
+};
+
+TEST_F(CalcEngineTest, PlugInFunctionsAreCalledByTheirNameAsWritten) {
+  EXPECT_EQ("1.6.18", Text("TideLoom.Version"));
+  EXPECT_EQ("1.6.18", Text("tideloom.version ( )"));
+  EXPECT_EQ((std::vector<std::string>{"TideLoom.Version", "tideloom.version"}), calls);
+  EXPECT_EQ(kCalcErrorArgumentCount, Error("TideLoom.Version ( 1 )"));
+  EXPECT_EQ("a|1.5|Sales", Text("TideLoom.Echo ( \"a\" ; 1.50 ; Get ( FileName ) )"));
+  EXPECT_EQ("x|y", Text("\"x\" & \"|\" & TideLoom.Echo ( \"y\" )"));
+  EXPECT_EQ(kCalcErrorUnknownFunction, Error("TideLoom.Nothing ( 1 )"));
+}
+
+TEST_F(CalcEngineTest, APlugInSeesTheResolvedContextFile) {
+  Text("TideLoom.Echo ( 1 )", "contacts.fmp12");
+  Text("TideLoom.Echo ( 1 )");
+  EXPECT_EQ((std::vector<std::string>{"Contacts", "Sales"}), seenFiles);
+}
+
+TEST_F(CalcEngineTest, PlugInsMayEvaluateWhileBeingEvaluated) {
+  EXPECT_EQ("Contacts:Contacts",
+            Text("TideLoom.Eval ( \"Get ( FileName ) & \\\":\\\" & TideLoom.Eval ( \\\"Get ( "
+                 "FileName )\\\" )\" )",
+                 "Contacts"));
+  variables["$path"] = CalcValue{"/tmp/x.xml", false};
+  EXPECT_EQ("/tmp/x.xml", Text("TideLoom.Eval ( \"$path\" )"));
+  EXPECT_EQ("2", Text("Let ( $n = 1 ; TideLoom.Eval ( \"Let ( $n = 2 ; $n )\" ) ) "));
+  EXPECT_EQ("2", variables["$n"].text);
+  EXPECT_EQ(kCalcErrorSyntax, Error("TideLoom.Eval ( \"(\" )"));
+}
+
+TEST_F(CalcEngineTest, EndlessReentryStopsWithAnError) {
+  external = [this](const std::string&, const std::vector<CalcValue>&,
+                    const CalcContext& context) -> std::optional<CalcResult> {
+    calls.push_back("again");
+    return engine.Evaluate("TideLoom.Again", context);
+  };
+  EXPECT_EQ(kCalcErrorSyntax, Error("TideLoom.Again"));
+  EXPECT_LT(calls.size(), 100u);
+  EXPECT_EQ("Sales", Text("Get ( FileName )"));  // the depth count is back to zero
+}
+
+TEST_F(CalcEngineTest, AThrowingPlugInIsAnErrorNotACrash) {
+  EXPECT_EQ(kCalcErrorSyntax, Error("\"a\" & TideLoom.Throw"));
+  EXPECT_EQ("ok", Text("\"ok\""));
+}
+
+TEST_F(CalcEngineTest, VariablesReadCaseBlindAndUnsetOnesAreEmpty) {
+  variables["$Path"] = CalcValue{"C:\\x.xml", false};
+  EXPECT_EQ("C:\\x.xml", Text("$path"));
+  EXPECT_EQ("", Text("$unset"));
+  EXPECT_EQ("", Text("$$unset"));
+}
+
+TEST_F(CalcEngineTest, LetBindsLocalsScriptAndGlobalVariables) {
+  EXPECT_EQ("12", Text("Let ( [ a = 1 ; b = a & 2 ] ; b )"));
+  EXPECT_EQ("inner|outer",
+            Text("Let ( x = \"outer\" ; Let ( x = \"inner\" ; x ) & \"|\" & X )"));
+  EXPECT_EQ("v", Text("Let ( [ $v = \"v\" ; $$g = \"g\" ] ; $v )"));
+  EXPECT_EQ("v", variables["$v"].text);
+  EXPECT_EQ("g", Text("$$G", "Contacts"));  // globals outlive the evaluation
+  EXPECT_EQ(kCalcErrorUnknownFunction, Error("Let ( x = 1 ; y )"));
+  EXPECT_EQ(kCalcErrorFileMissing, Error("Let ( x = ScriptNames ( \"No\" ) ; 1 )"));
+  EXPECT_EQ(kCalcErrorUnknownFunction, Error("Let ( y = 1 ; y ) & y"));  // scope ends
+}
+
+TEST_F(CalcEngineTest, WithoutCallerVariablesTheyLastOneEvaluation) {
+  const CalcResult result = engine.Evaluate("Let ( $a = 1 ; $a & $a )", CalcContext{"", nullptr});
+  EXPECT_EQ("11", result.value.text);
+  EXPECT_EQ("", engine.Evaluate("$a", CalcContext{"", nullptr}).value.text);
+}
+
+TEST_F(CalcEngineTest, TextGrowthIsBoundedInsteadOfExhaustingMemory) {
+  std::string let = "Let ( [ a0 = \"0123456789abcdef\"";
+  for (int i = 1; i <= 40; ++i) {
+    let += " ; a" + std::to_string(i) + " = a" + std::to_string(i - 1) + " & a" +
+           std::to_string(i - 1);
+  }
+  let += " ] ; a40 )";
+  EXPECT_EQ(kCalcErrorSyntax, Error(let));
+}
+
+TEST_F(CalcEngineTest, RandomBytesNeverCrashOrLeaveAValueWithAnError) {
+  std::mt19937 random(20240514);
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes(random() % 64, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() % 256);
+    const CalcResult result = Eval(bytes);
+    if (result.error != 0) {
+      EXPECT_EQ("", result.value.text);
+    }
+  }
+}
+
+TEST_F(CalcEngineTest, RandomTokenSoupNeverCrashes) {
+  const char* const tokens[] = {
+      "(", ")", ";", "&", "\"", "\\", "\\\"", "[", "]", "=", "Let", "Get", "FileName", "$x",
+      "$$y", "z", "Char", "PatternCount", "ExecuteSQL", "\"SELECT 1\"", "WindowNames",
+      "ScriptNames", "FieldNames", "\"Sales\"", "TideLoom.Eval", "TideLoom.Echo", "\xC2\xB6",
+      "\xC2", "/*", "*/", "//", "\n", " ", "1", ".5", "65", "\"\"", "::", "\xFF",
+  };
+  std::mt19937 random(7);
+  for (int round = 0; round < 3000; ++round) {
+    std::string expression;
+    const int length = static_cast<int>(random() % 40);
+    for (int i = 0; i < length; ++i) expression += tokens[random() % std::size(tokens)];
+    const CalcResult result = Eval(expression);
+    if (result.error != 0) {
+      EXPECT_EQ("", result.value.text) << expression;
+    }
+  }
+}
+
+class ScriptRunTest : public CalcEngineTest {
+ protected:
+  void TearDown() override {
+    for (const std::string& path : savedCopies) {
+      std::error_code ignored;
+      std::filesystem::remove(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                              ignored);
+    }
+  }
+  std::vector<std::string> savedCopies;
+};
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                   std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST_F(ScriptRunTest, TheLivePushScriptSavesACopyAndPassesItsPathToThePlugIn) {
+  std::string pushedPath;
+  std::string pushedFrom;
+  external = [&](const std::string& name, const std::vector<CalcValue>& args,
+                 const CalcContext& context) -> std::optional<CalcResult> {
+    if (name != "TideLoom.LivePush") return std::nullopt;
+    pushedPath = args.at(0).text;
+    pushedFrom = engine.Evaluate("Get ( FileName )", context).value.text;
+    return CalcResult{0, {"OK", false}};
+  };
+  const ScriptRun run = engine.RunScript("sales.fmp12", "tideloom live push");
+  savedCopies.push_back(pushedPath);
+  EXPECT_EQ(0, run.error);
+  EXPECT_EQ(0, run.lastStepError);
+  EXPECT_EQ("Sales", pushedFrom);
+  EXPECT_EQ(run.variables.at("$path").text, pushedPath);
+  EXPECT_EQ(RenderFileAsXml(solution->files[0]), ReadWholeFile(pushedPath));
+  const ScriptRun again = engine.RunScript("Sales", "TideLoom Live Push");
+  savedCopies.push_back(again.variables.at("$path").text);
+  EXPECT_NE(savedCopies.front(), savedCopies.back());  // every save makes a new file
+  EXPECT_EQ(savedCopies.back(), pushedPath);
+}
+
+TEST_F(ScriptRunTest, StartErrorsMissingScriptsAndFailingStepsAreReported) {
+  EXPECT_EQ(3, engine.RunScript("Sales", "Nightly Export").error);
+  EXPECT_EQ(kCalcErrorScriptMissing, engine.RunScript("Sales", "No Such Script").error);
+  EXPECT_EQ(kCalcErrorFileMissing, engine.RunScript("Nowhere", "Print Invoice").error);
+  const ScriptRun push = engine.RunScript("", "TideLoom Live Push");  // no LivePush plug-in here
+  savedCopies.push_back(push.variables.at("$path").text);
+  EXPECT_EQ(0, push.error);
+  EXPECT_EQ(kCalcErrorUnknownFunction, push.lastStepError);
+  const ScriptRun empty = engine.RunScript("Sales", "Print Invoice");
+  EXPECT_EQ(0, empty.error);
+  EXPECT_TRUE(empty.variables.empty());
+}
+
+}  // namespace
+}  // namespace fmhost

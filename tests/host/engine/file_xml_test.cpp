@@ -1,0 +1,119 @@
+// The "Save a Copy as XML" rendering.
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+#include "embedded_solutions.inc"
+#include "engine/calc_engine.h"
+
+namespace fmhost {
+namespace {
+
+// Checks what a parser needs: one root, balanced tags, quoted attributes without '<', and
+// every '&' starting a known entity. Returns what is wrong, or "".
+std::string XmlProblem(std::string_view xml) {
+  std::vector<std::string> open;
+  bool sawRoot = false;
+  std::size_t i = 0;
+  while (i < xml.size()) {
+    if (xml[i] == '&') {
+      const std::size_t end = xml.find(';', i);
+      if (end == std::string_view::npos) return "bare &";
+      const std::string_view entity = xml.substr(i, end - i + 1);
+      if (entity != "&amp;" && entity != "&lt;" && entity != "&gt;" && entity != "&quot;" &&
+          entity != "&apos;" && entity != "&#13;" && entity != "&#10;" && entity != "&#9;") {
+        return "unknown entity " + std::string(entity);
+      }
+      i = end + 1;
+      continue;
+    }
+    if (xml[i] == '>') return "bare > at " + std::to_string(i);
+    if (xml[i] != '<') {
+      if (open.empty() && xml[i] != '\n') return "text outside the root";
+      ++i;
+      continue;
+    }
+    if (xml.substr(i, 2) == "<?") {
+      i = xml.find("?>", i) + 2;
+      continue;
+    }
+    // Scan the tag, skipping quoted attribute values.
+    std::size_t j = i + 1;
+    bool quoted = false;
+    while (j < xml.size() && (quoted || xml[j] != '>')) {
+      if (xml[j] == '"') quoted = !quoted;
+      if (quoted && xml[j] == '<') return "< in attribute";
+      ++j;
+    }
+    if (j >= xml.size()) return "unclosed tag";
+    std::string_view tag = xml.substr(i + 1, j - i - 1);
+    i = j + 1;
+    if (tag.starts_with('/')) {
+      if (open.empty() || open.back() != tag.substr(1)) return "mismatched </" + std::string(tag);
+      open.pop_back();
+      continue;
+    }
+    const bool selfClosing = tag.ends_with('/');
+    const std::string name(tag.substr(0, tag.find_first_of(" /")));
+    if (open.empty()) {
+      if (sawRoot) return "second root " + name;
+      sawRoot = true;
+    }
+    if (!selfClosing) open.push_back(name);
+  }
+  if (!open.empty()) return "unclosed " + open.back();
+  return sawRoot ? "" : "no root";
+}
+
+TEST(FileXmlTest, TheExampleFileRendersAsWellFormedSaveAsXml) {
+  const Solution solution = ParseSolution(kDemoSolutionJson);
+  const std::string xml = RenderFileAsXml(solution.files[0]);
+  EXPECT_EQ("", XmlProblem(xml));
+  EXPECT_EQ(0u, xml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<FMSaveAsXML "
+                         "version=\"2.2.3.0\" Source=\""));
+  EXPECT_NE(std::string::npos, xml.find(" File=\"Sales.fmp12\""));
+  for (const char* part : {"<BaseTableCatalog membercount=\"4\">", "<FieldsForTables>",
+                           "<ScriptCatalog membercount=\"5\">", "<LayoutCatalog membercount=\"5\">",
+                           "<ValueListCatalog", "<CustomFunctionsCatalog", "<PrivilegeSetsCatalog",
+                           "name=\"TideLoom Live Push\"", "name=\"Save a Copy as XML\"",
+                           "TideLoom.LivePush ( $path )", "datatype=\"Timestamp\"",
+                           "datatype=\"Binary\"", "fieldtype=\"Summary\""}) {
+    EXPECT_NE(std::string::npos, xml.find(part)) << part;
+  }
+  EXPECT_GT(xml.size(), 20000u);  // worth uploading
+  EXPECT_EQ(xml, RenderFileAsXml(solution.files[0]));  // UUIDs follow from names
+  EXPECT_NE(RenderFileAsXml(solution.files[1]).find(" File=\"Contacts.fmp12\""),
+            std::string::npos);
+  EXPECT_NE(RenderFileAsXml(solution.files[2]).find(" File=\"Inventory.fmp12\""),
+            std::string::npos);
+}
+
+TEST(FileXmlTest, NamesAreEscapedAndWhatXmlCannotHoldIsReplaced) {
+  const Solution solution = ParseSolution(kOddNamesSolutionJson);
+  SolutionFile file = solution.files[0];
+  file.layouts.push_back(std::string("Ctrl\x01" "Char and bad \xC3 UTF-8 \xED\xA0\x80") + "<x>");
+  file.scripts[0].steps.push_back({"", "\"]]>\" & \"</Text>\""});
+  const std::string xml = RenderFileAsXml(file);
+  EXPECT_EQ("", XmlProblem(xml));
+  EXPECT_NE(std::string::npos, xml.find("name=\"Men\xC3\xBC &amp; &quot;Specials&quot;\""));
+  EXPECT_NE(std::string::npos, xml.find("name=\"Price &lt;EUR&gt;\""));
+  EXPECT_NE(std::string::npos, xml.find("name=\"Back\\Slash &apos;quoted&apos;\""));
+  EXPECT_NE(std::string::npos, xml.find("Line\xC2\xB6" "Break"));
+  EXPECT_NE(std::string::npos,
+            xml.find("Ctrl\xEF\xBF\xBD" "Char and bad \xEF\xBF\xBD UTF-8 "
+                     "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD&lt;x&gt;"));
+  EXPECT_NE(std::string::npos, xml.find("&quot;]]&gt;&quot; &amp; &quot;&lt;/Text&gt;&quot;"));
+  EXPECT_NE(std::string::npos, xml.find(" File=\"Caf\xC3\xA9.fmp12\""));
+}
+
+TEST(FileXmlTest, AnEmptyFileStillRendersACompleteDocument) {
+  SolutionFile file;
+  file.name = "Blank";
+  const std::string xml = RenderFileAsXml(file);
+  EXPECT_EQ("", XmlProblem(xml));
+  EXPECT_NE(std::string::npos, xml.find("<BaseTableCatalog membercount=\"0\">"));
+}
+
+}  // namespace
+}  // namespace fmhost

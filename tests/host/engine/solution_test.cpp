@@ -1,0 +1,144 @@
+// Reading solutions: defaults, file lookup and clear messages for malformed ones.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "embedded_solutions.inc"
+#include "engine/solution.h"
+
+namespace fmhost {
+namespace {
+
+std::string ParseError(const std::string& json) {
+  try {
+    ParseSolution(json);
+  } catch (const SolutionError& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+TEST(SolutionTest, TheExampleSolutionReadsCompletely) {
+  const Solution solution = ParseSolution(kDemoSolutionJson);
+  EXPECT_EQ("Sales", solution.activeFile);
+  ASSERT_EQ(3u, solution.files.size());
+  const SolutionFile& sales = solution.files[0];
+  EXPECT_EQ("Sales.fmp12", sales.databaseName);
+  ASSERT_EQ(4u, sales.tables.size());
+  EXPECT_EQ("Total", sales.tables[0].fields[6].name);
+  EXPECT_EQ("decimal", sales.tables[0].fields[6].type);
+  EXPECT_EQ("Calculated", sales.tables[0].fields[6].fieldClass);
+  ASSERT_EQ(2u, sales.scripts[0].steps.size());
+  EXPECT_EQ("$path", sales.scripts[0].steps[0].saveCopyAsXml);
+  EXPECT_EQ("TideLoom.LivePush ( $path )", sales.scripts[0].steps[1].evaluate);
+  EXPECT_EQ(3, sales.scripts[4].startError);
+}
+
+TEST(SolutionTest, EverythingIsOptionalAndUnknownMembersAreIgnored) {
+  const Solution empty = ParseSolution("{}");
+  EXPECT_EQ("Admin", empty.account);
+  EXPECT_EQ("[Full Access]", empty.privilegeSet);
+  EXPECT_EQ("", empty.activeFile);
+  EXPECT_TRUE(empty.files.empty());
+
+  const Solution solution = ParseSolution(R"({"future": [1, 2], "account": null,
+      "files": [{"name": "A", "color": "blue", "tables": [{"name": "T",
+      "fields": [{"name": "F", "comment": "x"}]}], "layouts": [{"name": "L", "width": 800}]},
+      {"name": "B"}]})");
+  EXPECT_EQ("Admin", solution.account);
+  EXPECT_EQ("A", solution.activeFile);  // the first file
+  EXPECT_EQ("varchar", solution.files[0].tables[0].fields[0].type);
+  EXPECT_EQ("Normal", solution.files[0].tables[0].fields[0].fieldClass);
+  EXPECT_EQ(std::vector<std::string>{"L"}, solution.files[0].layouts);
+}
+
+TEST(SolutionTest, ActiveFileTakesTheOpenFilesOwnName) {
+  const Solution solution =
+      ParseSolution(R"({"activeFile": "b.FMP12", "files": [{"name": "A"}, {"name": "B"}]})");
+  EXPECT_EQ("B", solution.activeFile);
+}
+
+TEST(SolutionTest, FindFileIgnoresCaseAndTheExtensionButNothingElse) {
+  Solution solution = ParseSolution(
+      R"({"files": [{"name": "Sales"}, {"name": "Stock", "databaseName": "Inventory.fmp12"}]})");
+  EXPECT_EQ(&solution.files[0], solution.FindFile("SALES"));
+  EXPECT_EQ(&solution.files[0], solution.FindFile("sales.Fmp12"));
+  EXPECT_EQ(&solution.files[1], solution.FindFile("inventory"));
+  EXPECT_EQ(nullptr, solution.FindFile("Sales "));
+  EXPECT_EQ(nullptr, solution.FindFile("Sales.fmp"));
+  EXPECT_EQ(nullptr, solution.FindFile(".fmp12"));
+  EXPECT_EQ(nullptr, solution.FindFile(""));
+}
+
+TEST(SolutionTest, MalformedSolutionsAreRefusedWithMessagesNamingThePlace) {
+  struct Case {
+    const char* json;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"{", "solution is not valid JSON: "},
+      {"[]", "solution: the top level must be a JSON object"},
+      {R"({"account": 5})", "solution: account must be a string"},
+      {R"({"windows": "Sales"})", "solution: windows must be an array"},
+      {R"({"windows": [1]})", "solution: windows[0] must be a string or an object with a \"name\""},
+      {R"({"files": [{}]})", "solution: files[0].name must be a non-empty string"},
+      {R"({"files": ["Sales"]})", "solution: files[0] must be an object"},
+      {R"({"files": [{"name": "A", "tables": [{"name": "T", "fields": [{"name": ""}]}]}]})",
+       "solution: files[0].tables[0].fields[0].name must be a non-empty string"},
+      {R"({"files": [{"name": "A", "tables": [{"name": "T",
+           "fields": [{"name": "F", "type": 1}]}]}]})",
+       "solution: files[0].tables[0].fields[0].type must be a string"},
+      {R"({"files": [{"name": "A", "failing": {"ScriptNames": 0}}]})",
+       "solution: files[0].failing.ScriptNames must be an error code from 1 to 32767"},
+      {R"({"files": [{"name": "A", "failing": ["ScriptNames"]}]})",
+       "solution: files[0].failing must be an object of function names and codes"},
+      {R"({"files": [{"name": "A", "scripts": [{"name": "S", "steps": [{}]}]}]})",
+       "solution: files[0].scripts[0].steps[0] must have exactly one of \"saveCopyAsXml\" and "
+       "\"evaluate\""},
+      {R"({"files": [{"name": "A", "scripts": [{"name": "S",
+           "steps": [{"saveCopyAsXml": "path"}]}]}]})",
+       "solution: files[0].scripts[0].steps[0].saveCopyAsXml must name a variable such as "
+       "\"$path\""},
+      {R"({"files": [{"name": "A", "scripts": [{"name": "S", "startError": "3"}]}]})",
+       "solution: files[0].scripts[0].startError must be an integer"},
+      {R"({"files": [{"name": "A"}, {"name": "a.fmp12"}]})",
+       "solution: files[1].name \"a.fmp12\" names a file listed before"},
+      {R"({"activeFile": "C", "files": [{"name": "A"}]})",
+       "solution: activeFile \"C\" names none of the files"},
+  };
+  for (const Case& c : cases) {
+    const std::string message = ParseError(c.json);
+    EXPECT_EQ(0u, message.find(c.message)) << c.json << "\n  gave: " << message;
+  }
+}
+
+TEST(SolutionTest, LoadingNamesTheFileInItsMessages) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / "tideloom_engine_solution_test.json";
+  const std::u8string u8 = path.u8string();
+  const std::string name(u8.begin(), u8.end());
+  {
+    std::ofstream(path, std::ios::binary) << R"({"files": [{"name": "Disk"}]})";
+  }
+  EXPECT_EQ("Disk", LoadSolutionFile(name).activeFile);
+  {
+    std::ofstream(path, std::ios::binary) << R"({"files": 3})";
+  }
+  try {
+    LoadSolutionFile(name);
+    ADD_FAILURE() << "no error";
+  } catch (const SolutionError& error) {
+    EXPECT_EQ(name + ": solution: files must be an array", error.what());
+  }
+  std::filesystem::remove(path);
+  try {
+    LoadSolutionFile(name);
+    ADD_FAILURE() << "no error";
+  } catch (const SolutionError& error) {
+    EXPECT_EQ("cannot read the solution file " + name, error.what());
+  }
+}
+
+}  // namespace
+}  // namespace fmhost
