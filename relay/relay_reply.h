@@ -1,0 +1,54 @@
+// What every endpoint hands back: the answer to send and the facts to record about the request.
+#pragma once
+
+#include <httplib.h>
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+struct RelayContext;
+
+// Member order matters to readers that scan the text, so objects keep insertion order.
+using Json = nlohmann::ordered_json;
+
+struct Reply {
+  int status = 200;
+  std::string body;
+  std::string contentType = "application/json";
+  bool record = true;   // add the request to the event log
+  bool keepBody = true; // false when the bytes are kept elsewhere (uploads)
+  std::string kind;
+  std::string licenseKey;
+  std::optional<std::int64_t> commandId;
+  std::string error;
+};
+
+using Handler = Reply (*)(RelayContext&, const httplib::Request&);
+
+// Compact JSON (no blank after a colon), with invalid UTF-8 replaced rather than thrown on.
+std::string DumpJson(const Json& value);
+
+Reply JsonReply(std::string_view kind, int status, const Json& body);
+// {"error":"<message>"} with the given status; the message is also what gets recorded.
+Reply ErrorReply(std::string_view kind, int status, const std::string& message);
+// Keeps what was already learnt about the request (key, command) in the failure reply.
+Reply Refuse(Reply facts, int status, const std::string& message);
+
+// The request body as a JSON object, or a 400 reply saying why not.
+std::optional<Json> ParseJsonObject(const httplib::Request& request, Reply& failure);
+
+// A member that must be a non-empty string.
+std::optional<std::string> RequiredString(const Json& object, const char* name, Reply& failure);
+// A member that must be a string when present (it may be empty).
+bool OptionalString(const Json& object, const char* name, std::optional<std::string>& value,
+                    Reply& failure);
+
+// True when keys are restricted and this one is not among them.
+bool KeyRefused(const RelayContext& context, const std::string& key);
+
+// Command ids travel as JSON strings of the database's row number.
+std::string CommandIdText(std::int64_t id);
+std::optional<std::int64_t> ParseCommandId(std::string_view text);

@@ -1,0 +1,166 @@
+// The bridge's side of a command: queued by a developer, handed out once, completed once.
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "relay_test_fixture.h"
+
+using nlohmann::json;
+
+TEST_F(RelayTest, QueuedCommandIsHandedOutOnceThenTheQueueAnswersNull) {
+  const std::string id = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  EXPECT_EQ(Command(id).at("state"), "queued");
+
+  const HttpAnswer first = Poll("K1");
+  ASSERT_EQ(first.status, 200);
+  // The plug-in reads the text, not a parsed object: compact, and the id is a string.
+  EXPECT_EQ(first.body, R"({"command":{"id":")" + id + R"(","type":"LIST_FILES"}})");
+  EXPECT_EQ(Command(id).at("state"), "in_flight");
+
+  const HttpAnswer second = Poll("K1");
+  EXPECT_EQ(second.status, 200);
+  EXPECT_EQ(second.body, R"({"command":null})");
+}
+
+TEST_F(RelayTest, PayloadMembersAppearOnlyWhenGivenAndKeepTheirBytes) {
+  const std::string xml = "<fmxmlsnippet type=\"FMObjectList\">\n\t\xC3\xA9 \\ </fmxmlsnippet>";
+  const std::string id = Queue({{"licenseKey", "K1"},
+                                {"type", "SET_CLIPBOARD"},
+                                {"xmlType", "XMSS"},
+                                {"xmlContent", xml},
+                                {"fileName", ""}});
+  const HttpAnswer answer = Poll("K1");
+  EXPECT_EQ(answer.body.find(": "), std::string::npos) << answer.body;
+  const json command = answer.json().at("command");
+  EXPECT_EQ(command.at("id"), id);
+  EXPECT_EQ(command.at("xmlType"), "XMSS");
+  EXPECT_EQ(command.at("xmlContent"), xml);
+  EXPECT_EQ(command.at("fileName"), "");
+
+  Queue({{"licenseKey", "K1"}, {"type", "GET_CLIPBOARD"}});
+  const json bare = Poll("K1").json().at("command");
+  EXPECT_FALSE(bare.contains("xmlType"));
+  EXPECT_FALSE(bare.contains("xmlContent"));
+  EXPECT_FALSE(bare.contains("fileName"));
+}
+
+TEST_F(RelayTest, EachKeyHasItsOwnQueueServedOldestFirst) {
+  const std::string a1 = Queue({{"licenseKey", "A"}, {"type", "LIST_FILES"}});
+  const std::string b1 = Queue({{"licenseKey", "B"}, {"type", "DEBUG_CONTEXT"}});
+  const std::string a2 = Queue({{"licenseKey", "A"}, {"type", "GET_CLIPBOARD"}});
+
+  EXPECT_EQ(Poll("A").json()["command"]["id"], a1);
+  EXPECT_EQ(Poll("A").json()["command"]["id"], a2);
+  EXPECT_TRUE(Poll("A").json()["command"].is_null());
+  EXPECT_EQ(Poll("B").json()["command"]["id"], b1);
+
+  const json listed = Get("/dev/commands?licenseKey=A").json().at("commands");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].at("id"), a1);
+  EXPECT_EQ(Get("/dev/commands").json().at("commands").size(), 3u);
+}
+
+TEST_F(RelayTest, CompletionFinishesAnInFlightCommandExactlyOnce) {
+  const std::string done = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  const std::string broken = Queue({{"licenseKey", "K1"}, {"type", "NO_SUCH_TYPE"}});
+  Poll("K1");
+  Poll("K1");
+
+  EXPECT_EQ(Complete(done, {{"licenseKey", "K1"}, {"status", "completed"}}).status, 200);
+  EXPECT_EQ(Complete(broken, {{"licenseKey", "K1"},
+                              {"status", "failed"},
+                              {"error", "Unknown command type: NO_SUCH_TYPE"}})
+                .status,
+            200);
+  EXPECT_EQ(Command(done).at("state"), "completed");
+  EXPECT_FALSE(Command(done).at("completion").contains("error"));
+  EXPECT_EQ(Command(broken).at("completion").at("error"), "Unknown command type: NO_SUCH_TYPE");
+
+  // A second completion is refused and leaves the first outcome standing, but is still recorded.
+  EXPECT_EQ(Complete(done, {{"licenseKey", "K1"}, {"status", "failed"}}).status, 409);
+  const json view = Command(done);
+  EXPECT_EQ(view.at("state"), "completed");
+  ASSERT_EQ(view.at("completions").size(), 2u);
+  EXPECT_EQ(view.at("completions")[1].at("status"), 409);
+}
+
+TEST_F(RelayTest, CompletionIsRefusedForUnknownUnsentOrOtherKeysCommands) {
+  const std::string queued = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  EXPECT_EQ(Complete(queued, {{"licenseKey", "K1"}, {"status", "completed"}}).status, 409);
+  Poll("K1");
+  EXPECT_EQ(Complete(queued, {{"licenseKey", "K2"}, {"status", "completed"}}).status, 403);
+  EXPECT_EQ(Complete("999", {{"licenseKey", "K1"}, {"status", "completed"}}).status, 404);
+  EXPECT_EQ(Complete("abc", {{"licenseKey", "K1"}, {"status", "completed"}}).status, 404);
+  EXPECT_EQ(Complete(queued, {{"licenseKey", "K1"}, {"status", "done"}}).status, 400);
+  EXPECT_EQ(Command(queued).at("state"), "in_flight");
+}
+
+TEST_F(RelayTest, PushesAndDiagnosticsAreTiedToTheCommandTheyAnswer) {
+  const std::string schema =
+      Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}, {"fileName", "Demo"}});
+  const std::string formats = Queue({{"licenseKey", "K1"}, {"type", "GET_CLIPBOARD_FORMATS"}});
+  Poll("K1");
+  Poll("K1");
+  // The formats command was handed out last, yet the file list and the status record belong to
+  // the schema command.
+  Post("/api/bridge/push",
+       R"({"licenseKey":"K1","xmlType":"FILE_LIST","xmlContent":"Demo","label":"Open Files"})");
+  Post("/api/bridge/diagnostic",
+       R"({"licenseKey":"K1","code":"LR_SCHEMA_QUEUED","status":"received","message":"Queued"})");
+  Post("/api/bridge/push",
+       R"({"licenseKey":"K1","xmlType":"CLIPBOARD_FORMATS","xmlContent":"","label":"x"})");
+  // Nothing in flight for this key: kept, but tied to nothing.
+  const HttpAnswer stray =
+      Post("/api/bridge/push", R"({"licenseKey":"K9","xmlType":"XMSS","xmlContent":"<a/>"})");
+  EXPECT_EQ(stray.status, 200);
+  EXPECT_TRUE(stray.json().at("commandId").is_null());
+
+  const json schemaView = Command(schema);
+  ASSERT_EQ(schemaView.at("pushes").size(), 1u);
+  EXPECT_EQ(schemaView.at("pushes")[0].at("body").at("xmlType"), "FILE_LIST");
+  ASSERT_EQ(schemaView.at("diagnostics").size(), 1u);
+  EXPECT_EQ(schemaView.at("diagnostics")[0].at("body").at("code"), "LR_SCHEMA_QUEUED");
+  EXPECT_EQ(Command(formats).at("pushes").size(), 1u);
+}
+
+TEST_F(RelayTest, RegistrationAndVersionAreAnsweredAndRecorded) {
+  EXPECT_EQ(Post("/api/bridge/register",
+                 R"({"email":"a@b.c","licenseKey":"K1","machineId":"M","pluginVersion":"1.6.18"})")
+                .status,
+            200);
+  const json registrations = Get("/dev/registrations").json().at("registrations");
+  ASSERT_EQ(registrations.size(), 1u);
+  EXPECT_EQ(registrations[0].at("machineId"), "M");
+
+  EXPECT_EQ(Get("/api/plugin/version").body, R"({"version":"1.6.18"})");
+  RelayServiceConfig config;
+  config.pluginVersion = "1.7.0";
+  StartRelay(config);
+  EXPECT_EQ(Get("/api/plugin/version").body, R"({"version":"1.7.0"})");
+}
+
+TEST_F(RelayTest, ConcurrentPollsNeverHandOutACommandTwice) {
+  std::set<std::string> queued;
+  for (int i = 0; i < 40; ++i)
+    queued.insert(Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}}));
+
+  std::mutex mutex;
+  std::vector<std::string> handedOut;
+  std::vector<std::thread> pollers;
+  for (int t = 0; t < 6; ++t) {
+    pollers.emplace_back([&] {
+      httplib::Client own("127.0.0.1", relay->port);
+      for (int i = 0; i < 10; ++i) {
+        const auto result = own.Get("/api/bridge/command/next?licenseKey=K1&version=1.6.18");
+        if (!result) continue;
+        const json command = json::parse(result->body).at("command");
+        std::lock_guard lock(mutex);
+        if (!command.is_null()) handedOut.push_back(command.at("id"));
+      }
+    });
+  }
+  for (std::thread& poller : pollers)
+    poller.join();
+  EXPECT_EQ(handedOut.size(), queued.size());
+  EXPECT_EQ(std::set<std::string>(handedOut.begin(), handedOut.end()), queued);
+}

@@ -1,0 +1,69 @@
+// Requests the relay cannot use get a 4xx with a JSON reason, and are kept in the log anyway.
+#include "relay_test_fixture.h"
+
+using nlohmann::json;
+
+TEST_F(RelayTest, BadBodiesGet400WithAReasonAndAreRecorded) {
+  const struct {
+    std::string path;
+    std::string body;
+    std::string reasonPart;
+  } cases[] = {
+      {"/api/bridge/push", "{not json", "not valid JSON"},
+      {"/api/bridge/push", "[1,2]", "JSON object"},
+      {"/api/bridge/push", R"({"xmlType":"X","xmlContent":""})", "licenseKey"},
+      {"/api/bridge/push", R"({"licenseKey":"K","xmlType":7,"xmlContent":""})", "xmlType"},
+      {"/api/bridge/register", R"({"email":"e","licenseKey":"K"})", "machineId"},
+      {"/api/bridge/diagnostic", R"({"licenseKey":"K","status":"s"})", "code"},
+      {"/api/bridge/command/1/complete", R"({"licenseKey":"K"})", "status"},
+      {"/dev/commands", R"({"licenseKey":"K"})", "type"},
+      {"/dev/commands", R"({"licenseKey":"K","type":"X","xmlContent":null})", "xmlContent"},
+      {"/dev/hold", R"({"route":"nope","seconds":1})", "route"},
+      {"/dev/hold", R"({"route":"/x","seconds":-1})", "seconds"},
+      // JSON must be UTF-8; the raw byte is refused, not stored as a half-understood push.
+      {"/api/bridge/push", "{\"licenseKey\":\"K\xFF\",\"xmlType\":\"X\",\"xmlContent\":\"\"}",
+       "not valid JSON"},
+  };
+  for (const auto& c : cases) {
+    const HttpAnswer answer = Post(c.path, c.body);
+    EXPECT_EQ(answer.status, 400) << c.path << " " << c.body;
+    EXPECT_NE(answer.json().at("error").get<std::string>().find(c.reasonPart), std::string::npos)
+        << answer.body;
+  }
+  const json events = Events();
+  ASSERT_EQ(events.size(), std::size(cases));
+  for (const json& event : events)
+    EXPECT_EQ(event.at("status"), 400);
+  // The undecodable body is shown as text with the bad byte replaced.
+  EXPECT_TRUE(events.back().at("bodyText").is_string());
+  EXPECT_EQ(Get("/api/bridge/command/next").status, 400); // no licenseKey
+}
+
+TEST_F(RelayTest, WrongMethodsGet405AndUnknownPathsGet404) {
+  const HttpAnswer wrongMethod = Get("/api/bridge/push");
+  EXPECT_EQ(wrongMethod.status, 405);
+  EXPECT_NE(wrongMethod.json().at("error").get<std::string>().find("use POST"), std::string::npos);
+  const auto result = client->Post("/api/bridge/command/next", "{}", "application/json");
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->status, 405);
+  EXPECT_EQ(result->get_header_value("Allow"), "GET");
+
+  const HttpAnswer unknown = Get("/api/nothing/here");
+  EXPECT_EQ(unknown.status, 404);
+  EXPECT_TRUE(unknown.json().contains("error"));
+  EXPECT_EQ(Get("/dev/commands/42").status, 404);
+
+  const json events = Events();
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events[0].at("kind"), "unrouted");
+  EXPECT_EQ(events[0].at("status"), 405);
+}
+
+TEST_F(RelayTest, ALargeUploadIsAcceptedWhole) {
+  const std::string big(24 * 1024 * 1024, '\x5A');
+  const HttpAnswer answer =
+      Post("/api/live/ingest/K1?filename=big.xml", big, "application/octet-stream");
+  ASSERT_EQ(answer.status, 200) << answer.body;
+  EXPECT_EQ(answer.json().at("size"), big.size());
+  EXPECT_EQ(std::filesystem::file_size(relay->store->dataDir / "ingested" / "big.xml"), big.size());
+}

@@ -1,0 +1,44 @@
+// A restarted relay picks up where it stopped: queues, in-flight commands and the event log.
+#include "relay_test_fixture.h"
+
+using nlohmann::json;
+
+TEST_F(RelayTest, RestartKeepsQueuedAndInFlightCommandsAndTheLog) {
+  const std::string inFlight = Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}});
+  const std::string waiting = Queue({{"licenseKey", "K1"},
+                                     {"type", "SET_CLIPBOARD"},
+                                     {"xmlType", "XMSC"},
+                                     {"xmlContent", "<x/>"}});
+  Poll("K1");
+  const long long lastSeq = Events().back().at("seq");
+
+  StartRelay(); // closes the store and opens the same folder again
+
+  EXPECT_EQ(Command(inFlight).at("state"), "in_flight");
+  const json next = Poll("K1").json().at("command");
+  EXPECT_EQ(next.at("id"), waiting);
+  EXPECT_EQ(next.at("xmlContent"), "<x/>");
+  EXPECT_EQ(Complete(inFlight, {{"licenseKey", "K1"}, {"status", "completed"}}).status, 200);
+
+  // New ids and sequence numbers continue after the old ones.
+  const std::string later = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  EXPECT_GT(std::stoll(later), std::stoll(waiting));
+  const json events = Events();
+  EXPECT_EQ(events.front().at("seq"), 1);
+  EXPECT_GT(events.back().at("seq").get<long long>(), lastSeq);
+}
+
+TEST_F(RelayTest, EventsSinceListsOnlyNewerRequestsInOrder) {
+  Get("/api/plugin/version");
+  const long long mark = Events().back().at("seq");
+  Poll("K1");
+  Post("/api/bridge/diagnostic", R"({"licenseKey":"K1","code":"LR_X","status":"s","message":"m"})");
+  const json events = Events(mark);
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].at("kind"), "poll");
+  EXPECT_EQ(events[0].at("seq"), mark + 1);
+  EXPECT_EQ(events[1].at("kind"), "diagnostic");
+  EXPECT_EQ(Get("/dev/events?since=" + std::to_string(mark) + "&limit=1").json().at("last"),
+            mark + 1);
+  EXPECT_EQ(Get("/dev/events?since=-1").status, 400);
+}

@@ -1,0 +1,57 @@
+// The command line of tideloom-relay.
+#include <gtest/gtest.h>
+
+#include "relay/relay_options.h"
+
+namespace {
+
+RelayOptionsResult Parse(std::vector<std::string> args) { return ParseRelayOptions(args); }
+
+} // namespace
+
+TEST(RelayOptions, DefaultsServeLoopbackOnTheUsualPort) {
+  const RelayOptionsResult result = Parse({});
+  ASSERT_EQ(result.error, "");
+  EXPECT_EQ(result.options.host, "127.0.0.1");
+  EXPECT_EQ(result.options.port, 8787);
+  EXPECT_EQ(result.options.dataDir, "relay-data");
+  EXPECT_EQ(result.options.pluginVersion, "1.6.18");
+  EXPECT_FALSE(result.options.keysFile);
+  EXPECT_TRUE(result.options.holds.empty());
+  EXPECT_FALSE(result.options.showHelp);
+}
+
+TEST(RelayOptions, EveryOptionInBothSpellings) {
+  const RelayOptionsResult result = Parse(
+      {"--host", "0.0.0.0", "--port=0", "--data", "/tmp/d", "--plugin-version=2.0.0", "--keys",
+       "k.txt", "--hold", "/api/bridge/command/next:5", "--hold=/api/live/*:0.5", "--help"});
+  ASSERT_EQ(result.error, "");
+  const RelayOptions& o = result.options;
+  EXPECT_EQ(o.host, "0.0.0.0");
+  EXPECT_EQ(o.port, 0);
+  EXPECT_EQ(o.dataDir, "/tmp/d");
+  EXPECT_EQ(o.pluginVersion, "2.0.0");
+  EXPECT_EQ(*o.keysFile, "k.txt");
+  ASSERT_EQ(o.holds.size(), 2u);
+  EXPECT_EQ(o.holds[0].route, "/api/bridge/command/next");
+  EXPECT_EQ(o.holds[0].seconds, 5);
+  EXPECT_EQ(o.holds[1].route, "/api/live/*");
+  EXPECT_EQ(o.holds[1].seconds, 0.5);
+  EXPECT_TRUE(o.showHelp);
+}
+
+TEST(RelayOptions, MistakesAreReportedNotGuessed) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--port", "70000"}, {"--port", "80x"},    {"--port"},          {"--verbose"},
+      {"stray"},           {"--hold", "5"},      {"--hold", "/a:-1"}, {"--hold", "a:5"},
+      {"--hold", "/a:"},   {"--hold", "/a:1e9"}, {"--data="},         {"--host", ""},
+  };
+  for (const auto& args : wrong) {
+    EXPECT_NE(Parse(args).error, "") << args[0] << (args.size() > 1 ? " " + args[1] : "");
+  }
+}
+
+TEST(RelayOptions, UrlsBracketIpv6Hosts) {
+  EXPECT_EQ(RelayUrl("127.0.0.1", 8787), "http://127.0.0.1:8787");
+  EXPECT_EQ(RelayUrl("::1", 9000), "http://[::1]:9000");
+}

@@ -1,0 +1,80 @@
+#include "relay_test_fixture.h"
+
+#include <stdlib.h>
+
+#include <system_error>
+
+TemporaryFolder::TemporaryFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tideloom-relay-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path = pattern;
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  std::error_code ec;
+  std::filesystem::remove_all(path, ec);
+}
+
+void RelayTest::SetUp() { StartRelay(); }
+
+void RelayTest::TearDown() { StopRelay(); }
+
+void RelayTest::StartRelay(RelayServiceConfig config) {
+  StopRelay();
+  config.host = "127.0.0.1";
+  config.port = 0;
+  config.dataDir = data.path / "relay-data";
+  if (config.pluginVersion.empty()) config.pluginVersion = "1.6.18";
+  relay = StartRelayService(config);
+  client = std::make_unique<httplib::Client>("127.0.0.1", relay->port);
+  client->set_read_timeout(60, 0);
+}
+
+void RelayTest::StopRelay() {
+  client.reset();
+  relay.reset();
+}
+
+namespace {
+
+HttpAnswer ToAnswer(const httplib::Result& result) {
+  if (!result) return {};
+  return HttpAnswer{result->status, result->body};
+}
+
+} // namespace
+
+HttpAnswer RelayTest::Get(const std::string& pathAndQuery) {
+  return ToAnswer(client->Get(pathAndQuery.c_str()));
+}
+
+HttpAnswer RelayTest::Post(const std::string& pathAndQuery, const std::string& body,
+                           const std::string& contentType) {
+  return ToAnswer(client->Post(pathAndQuery.c_str(), body, contentType.c_str()));
+}
+
+std::string RelayTest::Queue(const nlohmann::json& command) {
+  const HttpAnswer answer = Post("/dev/commands", command.dump());
+  EXPECT_EQ(answer.status, 200) << answer.body;
+  return answer.json().at("id").get<std::string>();
+}
+
+HttpAnswer RelayTest::Poll(const std::string& key) {
+  return Get("/api/bridge/command/next?licenseKey=" + key + "&version=1.6.18");
+}
+
+HttpAnswer RelayTest::Complete(const std::string& id, const nlohmann::json& body) {
+  return Post("/api/bridge/command/" + id + "/complete", body.dump());
+}
+
+nlohmann::json RelayTest::Command(const std::string& id) {
+  const HttpAnswer answer = Get("/dev/commands/" + id);
+  EXPECT_EQ(answer.status, 200) << answer.body;
+  return answer.json();
+}
+
+nlohmann::json RelayTest::Events(long long since) {
+  const HttpAnswer answer = Get("/dev/events?since=" + std::to_string(since));
+  EXPECT_EQ(answer.status, 200) << answer.body;
+  return answer.json().at("events");
+}
