@@ -1,0 +1,201 @@
+// fmhost's command line as scripts and other test suites use it: options, scenarios, output.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "runtime_test_support.h"
+
+namespace {
+
+using fmhost_test::CommandRun;
+using fmhost_test::FakePluginPath;
+using fmhost_test::RunFmhost;
+using fmhost_test::TempFile;
+using nlohmann::json;
+
+class FmhostCommandTest : public ::testing::Test {
+protected:
+  void TearDown() override { fmhost::ResetHost(); }
+
+  CommandRun Run(std::vector<std::string> arguments, const std::string& input = "") {
+    arguments.insert(arguments.begin(),
+                     {"--plugin", FakePluginPath(), "--solution", solution_.path()});
+    return RunFmhost(arguments, input);
+  }
+  CommandRun RunScenario(const std::string& scenario, std::vector<std::string> arguments = {}) {
+    TempFile file(scenario);
+    arguments.push_back("--run");
+    arguments.push_back(file.path());
+    return Run(arguments);
+  }
+
+  TempFile solution_{fmhost_test::kSolutionJson, ".json"};
+};
+
+TEST_F(FmhostCommandTest, DescribePrintsStartupResultStringsAndFunctionsAsOneJsonObject) {
+  const CommandRun run = Run({"--describe"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  ASSERT_EQ(run.OutLines().size(), 1u) << run.out;
+  const json description = json::parse(run.out);
+  EXPECT_EQ(description["startupResult"], 76);
+  EXPECT_EQ(description["strings"]["128"], "Fake Plug-in");
+  EXPECT_EQ(description["strings"]["129"], "Tests the host: \xC3\xA9 \xF0\x9F\x98\x80");
+  EXPECT_EQ(description["strings"]["130"], "\xEF\xBF\xBDx")
+      << "a lone surrogate comes out as U+FFFD";
+  EXPECT_EQ(description["strings"]["131"], "FkPl1nnYYnn");
+  EXPECT_EQ(description["strings"]["132"], "https://example.invalid/help");
+  EXPECT_EQ(run.err.find("undeleted"), std::string::npos) << run.err;
+  const json& functions = description["functions"];
+  ASSERT_EQ(functions.size(), 11u);
+  const json expected = json::parse(
+      R"j({"pluginId":"FkPl","id":200,"name":"Fake.Echo","prototype":"Fake.Echo( ... )",)j"
+      R"j("description":"Fake function 200 \u2713","min":0,"max":-1,"flags":16777086})j");
+  EXPECT_EQ(functions[0], expected);
+  EXPECT_EQ(functions[1]["name"], "Fake.Eval");
+  EXPECT_EQ(run.out.substr(0, 17), "{\"startupResult\":") << "members in the documented order";
+}
+
+TEST_F(FmhostCommandTest, APluginThatDeclinesToStartFailsTheRunButIsStillDescribed) {
+  const CommandRun run = Run({"--describe", "--api", "55"});
+  EXPECT_EQ(run.exitCode, 1);
+  const json description = json::parse(run.out);
+  EXPECT_EQ(description["startupResult"], -2);
+  EXPECT_TRUE(description["functions"].empty());
+  EXPECT_NE(run.err.find("-2"), std::string::npos);
+}
+
+TEST_F(FmhostCommandTest, InjectedFailuresApplyFromTheFirstCallForTheirCount) {
+  const CommandRun run = Run({"--describe", "--fail", "FM_ExprEnv_RegisterExternalFunctionEx:2:2"});
+  EXPECT_EQ(run.exitCode, 1) << "the first registration failed, so the plug-in declined";
+  const json description = json::parse(run.out);
+  EXPECT_EQ(description["startupResult"], -2);
+  ASSERT_EQ(description["functions"].size(), 9u);
+  EXPECT_EQ(description["functions"][0]["id"], 202);
+
+  const CommandRun once = Run({"--describe", "--fail", "FM_QuadChar_Constructor2:1"});
+  EXPECT_EQ(json::parse(once.out)["startupResult"], -2) << "no plug-in ID, nothing registered";
+}
+
+TEST_F(FmhostCommandTest, JsonModePrintsOneParsableLinePerEvaluation) {
+  const CommandRun run = Run({"--json", "--eval", "Fake.Echo ( \"a\" ; \"b\xC3\xA9\" )", "--eval",
+                              "Fake.Nothing", "--eval", "\"line\" & Char ( 13 ) & \"\\\"q\\\"\"",
+                              "--eval", "Fake.Echo ( \"\xFF\xC3\" )"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> lines = run.OutLines();
+  ASSERT_EQ(lines.size(), 4u) << run.out;
+  std::vector<json> parsed;
+  for (const std::string& line : lines)
+    parsed.push_back(json::parse(line));
+  const json first =
+      json::parse(R"j({"expr":"Fake.Echo ( \"a\" ; \"b\u00e9\" )","result":"a|b\u00e9"})j");
+  EXPECT_EQ(parsed[0], first);
+  EXPECT_EQ(parsed[1]["error"], 1202);
+  EXPECT_FALSE(parsed[1].contains("result"));
+  EXPECT_EQ(parsed[2]["result"], "line\r\"q\"");
+  EXPECT_EQ(parsed[3]["expr"], "Fake.Echo ( \"\xEF\xBF\xBD\xEF\xBF\xBD\" )");
+  EXPECT_EQ(parsed[3]["result"], "\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST_F(FmhostCommandTest, TextModePrintsResultsAndErrorsAsText) {
+  const CommandRun run = Run({"--eval", "Fake.Echo ( 1 ; 2 )", "--eval", "Fake.Pair ( 1 )",
+                              "--eval", "\"a\" & Char ( 13 ) & \"b\""});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "1|2\n? (error 1201)\na\nb\n");
+}
+
+TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
+  const CommandRun run = RunScenario("# a comment line\n"
+                                     "\n"
+                                     "eval Fake.Echo ( \"a#b\" )   # a trailing comment\n"
+                                     "level 2\r\n"
+                                     "idle 0\n"
+                                     "activate Other\n"
+                                     "eval Get ( FileName )\n"
+                                     "eval Fake.Eval ( \"Get ( FileName )\" )\n"
+                                     "eval Fake.Log\n");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> lines = run.OutLines();
+  ASSERT_EQ(lines.size(), 4u) << run.out;
+  EXPECT_EQ(lines[0], "a#b");
+  EXPECT_EQ(lines[1].rfind("Other", 0), 0u);
+  EXPECT_EQ(lines[2], lines[1]) << "the plug-in's calculation runs in the activated file";
+  EXPECT_EQ(lines[3], "startup,idle2,idle-end");
+}
+
+TEST_F(FmhostCommandTest, AScenarioThatStartsThePluginItselfGetsNoSecondStartup) {
+  const CommandRun run = RunScenario("eval Fake.Echo ( 1 )\n"
+                                     "startup\n"
+                                     "eval Fake.Log\n"
+                                     "shutdown\n"
+                                     "startup\n"
+                                     "eval Fake.Log\n",
+                                     {"--json"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<std::string> lines = run.OutLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(json::parse(lines[0])["error"], 1202) << "not registered before start-up";
+  EXPECT_EQ(json::parse(lines[1])["result"], "startup");
+  EXPECT_EQ(json::parse(lines[2])["result"], "startup,shutdown,startup");
+}
+
+TEST_F(FmhostCommandTest, ScriptsStartedFromAScenarioRunAfterTheirIdleCall) {
+  const CommandRun run = RunScenario("eval Fake.OnIdle ( \"start:Other.fmp12/Only Other\" )\n"
+                                     "idle 0\n"
+                                     "eval Fake.Log\n");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("OK\nstartup,idle0,started=0,idle-end,other@Other", 0), 0u) << run.out;
+  EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
+      << run.err;
+}
+
+TEST_F(FmhostCommandTest, BadScenariosAreReportedWithTheirLineBeforeAnythingRuns) {
+  const struct {
+    const char* scenario;
+    const char* message;
+  } cases[] = {
+      {"eval 1\nfrobnicate\n", "line 2: unknown action \"frobnicate\""},
+      {"idle soon\n", "line 1: \"idle\" needs milliseconds"},
+      {"level 256\n", "line 1: \"level\" needs an idle level"},
+      {"eval\n", "line 1: \"eval\" needs an expression"},
+      {"startup now\n", "line 1: \"startup\" takes nothing after it"},
+      {"activate Elsewhere\n", "no open file is named \"Elsewhere\""},
+  };
+  for (const auto& sample : cases) {
+    const CommandRun run = RunScenario(sample.scenario);
+    EXPECT_EQ(run.exitCode, 2) << sample.scenario;
+    EXPECT_NE(run.err.find(sample.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(FmhostCommandTest, UsageErrorsExitWithTwoAndAnUnloadablePluginWithOne) {
+  EXPECT_EQ(RunFmhost({"--describe"}).exitCode, 2) << "no --plugin";
+  EXPECT_EQ(Run({"--bogus"}).exitCode, 2);
+  EXPECT_EQ(Run({"--api", "70000"}).exitCode, 2);
+  EXPECT_EQ(Run({"--eval"}).exitCode, 2);
+  for (const char* failure : {"FM_Nothing:1", "FM_Text_Assign:0", "FM_Text_Assign:1:0",
+                              "FM_Text_Assign", "FM_Text_Assign:x"}) {
+    const CommandRun run = Run({"--fail", failure});
+    EXPECT_EQ(run.exitCode, 2) << failure;
+    EXPECT_NE(run.err.find("--fail"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(
+      RunFmhost({"--plugin", FakePluginPath(), "--solution", "/no/such/solution.json"}).exitCode,
+      2);
+
+  const CommandRun missing = RunFmhost({"--plugin", "/no/such/plugin.fmx64"});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("cannot load the plug-in"), std::string::npos);
+
+  const CommandRun help = RunFmhost({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.out.rfind("Usage: fmhost --plugin PATH", 0), 0u);
+}
+
+TEST_F(FmhostCommandTest, AScenarioCanComeFromStandardInput) {
+  const CommandRun run = Run({"--run", "-"}, "eval Fake.Echo ( 7 )\n");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "7\n");
+}
+
+} // namespace
