@@ -1,0 +1,23 @@
+// The one way the plug-in talks HTTP: one synchronous request per call, no shared state, so any
+// thread may call it. A call succeeds when the request went out and the whole reply body came
+// back, whatever the HTTP status; the caller judges the body itself.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Sends `body` (empty: no body) with `method` to `url`. An empty `contentType` sends no
+// Content-Type header. On success `reply` is replaced by the reply body and, when asked for,
+// `statusCode` receives the reply's HTTP status; `error` is untouched. On failure `error` holds
+// the message and `reply` and `statusCode` are untouched.
+bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                 std::string_view body, std::string& reply, std::string& error,
+                 int* statusCode = nullptr);
+
+// A POST of the UTF-8 text `jsonBody` as "application/json".
+bool HttpPostJson(std::string_view url, std::string_view jsonBody, std::string& reply,
+                  std::string& error, int* statusCode = nullptr);
+
+// A GET without body and without Content-Type.
+bool HttpGet(std::string_view url, std::string& reply, std::string& error,
+             int* statusCode = nullptr);

@@ -1,0 +1,10 @@
+#include "platform/http.h"
+
+bool HttpPostJson(std::string_view url, std::string_view jsonBody, std::string& reply,
+                  std::string& error, int* statusCode) {
+  return HttpRequest("POST", url, "application/json", jsonBody, reply, error, statusCode);
+}
+
+bool HttpGet(std::string_view url, std::string& reply, std::string& error, int* statusCode) {
+  return HttpRequest("GET", url, "", "", reply, error, statusCode);
+}

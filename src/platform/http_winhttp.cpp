@@ -1,0 +1,141 @@
+// The HTTP client over WinHTTP: one session, one connection and one request per call.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cstdint>
+
+#include "platform/http.h"
+#include "platform/http_failure.h"
+#include "platform/text_conversion.h"
+#include "platform/url.h"
+
+namespace {
+
+// Closes one WinHTTP handle. Declared in creation order, so they close request first, then
+// connection, then session.
+struct InternetHandle {
+  HINTERNET handle = nullptr;
+  explicit InternetHandle(HINTERNET h) : handle(h) {}
+  InternetHandle(const InternetHandle&) = delete;
+  InternetHandle& operator=(const InternetHandle&) = delete;
+  ~InternetHandle() {
+    if (handle != nullptr) WinHttpCloseHandle(handle);
+  }
+};
+
+// Reads the thread's last error before anything else can change it.
+std::string FormatWindowsError(std::string_view operation) {
+  const DWORD code = GetLastError();
+  return FailedStepMessage(operation, code);
+}
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// The reply's Content-Length, or false when it announced none.
+bool AnnouncedLength(HINTERNET request, uint64_t& length) {
+  wchar_t buffer[32] = {};
+  DWORD size = sizeof(buffer);
+  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                           buffer, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return false;
+  }
+  uint64_t value = 0;
+  bool digits = false;
+  for (const wchar_t* c = buffer; *c >= L'0' && *c <= L'9'; ++c) {
+    if (value > (UINT64_MAX - 9) / 10) return false;
+    value = value * 10 + static_cast<uint64_t>(*c - L'0');
+    digits = true;
+  }
+  length = value;
+  return digits;
+}
+
+int StatusCode(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                      WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+  return static_cast<int>(status);
+}
+
+// The whole body, or false with the message: a reply cut off is not a complete reply.
+bool ReadBody(HINTERNET request, std::string& collected, std::string& error) {
+  for (;;) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available)) {
+      error = FormatWindowsError(kStepRead);
+      return false;
+    }
+    if (available == 0) break;
+    std::string chunk(available, '\0');
+    DWORD read = 0;
+    if (!WinHttpReadData(request, chunk.data(), available, &read)) {
+      error = FormatWindowsError(kStepRead);
+      return false;
+    }
+    collected.append(chunk.data(), read);
+  }
+  uint64_t announced = 0;
+  if (AnnouncedLength(request, announced) && collected.size() < announced) {
+    error = FailedStepMessage(kStepRead, kConnectionBrokenCode);
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
+bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                 std::string_view body, std::string& reply, std::string& error, int* statusCode) {
+  ParsedUrl parsed;
+  if (!ParseUrl(url, parsed, error)) return false;
+
+  InternetHandle session(WinHttpOpen(L"TideLoom/1.0", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                     WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (session.handle == nullptr) {
+    error = FormatWindowsError(kStepOpen);
+    return false;
+  }
+  WinHttpSetTimeouts(session.handle, 30000, 30000, 120000, 120000);
+
+  InternetHandle connection(WinHttpConnect(session.handle, Wide(parsed.host), parsed.port, 0));
+  if (connection.handle == nullptr) {
+    error = FormatWindowsError(kStepConnect);
+    return false;
+  }
+
+  const std::u16string verb = Utf8ToWide(method);
+  InternetHandle request(WinHttpOpenRequest(
+      connection.handle, Wide(verb), Wide(parsed.path), nullptr, WINHTTP_NO_REFERER,
+      WINHTTP_DEFAULT_ACCEPT_TYPES, parsed.secure ? WINHTTP_FLAG_SECURE : 0));
+  if (request.handle == nullptr) {
+    error = FormatWindowsError(kStepOpenRequest);
+    return false;
+  }
+
+  std::u16string headers;
+  if (!contentType.empty()) headers = u"Content-Type: " + Utf8ToWide(contentType) + u"\r\n";
+  // WinHttpSendRequest takes the body as non-const data it does not write to.
+  void* data = body.empty() ? nullptr : const_cast<char*>(body.data());
+  if (body.size() > MAXDWORD) {
+    error = FailedStepMessage(kStepSend, ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  const DWORD length = static_cast<DWORD>(body.size());
+  if (!WinHttpSendRequest(request.handle,
+                          headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : Wide(headers),
+                          headers.empty() ? 0 : static_cast<DWORD>(-1L), data, length, length, 0) ||
+      !WinHttpReceiveResponse(request.handle, nullptr)) {
+    error = FormatWindowsError(kStepSend);
+    return false;
+  }
+
+  std::string collected;
+  if (!ReadBody(request.handle, collected, error)) return false;
+  const int status = StatusCode(request.handle);
+  reply = std::move(collected);
+  if (statusCode != nullptr) *statusCode = status;
+  return true;
+}

@@ -1,0 +1,219 @@
+#include "clipboard_fixture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "platform/text_conversion.h"
+
+namespace {
+
+ClipboardPort real{};
+ClipboardFaults faults;
+
+// Bookkeeping across the seam.
+int opens = 0;
+int closes = 0;
+std::set<GlobalBlock> ownedBlocks; // allocated by the code and neither freed nor handed over
+
+bool CountDown(int& remaining) {
+  if (remaining < 0) return true;
+  if (remaining == 0) return false;
+  --remaining;
+  return true;
+}
+
+bool SeamOpen() {
+  if (faults.openFails) return false;
+  const bool opened = real.openClipboard();
+  if (opened) ++opens;
+  return opened;
+}
+
+bool SeamClose() {
+  ++closes;
+  return real.closeClipboard();
+}
+
+uint32_t SeamRegister(const char16_t* name) {
+  if (!faults.refusedName.empty() && faults.refusedName == name) return 0;
+  return real.registerClipboardFormat(name);
+}
+
+GlobalBlock SeamSetData(uint32_t format, GlobalBlock block) {
+  if (!CountDown(faults.handOversBeforeFailure)) return nullptr;
+  GlobalBlock taken = real.setClipboardData(format, block);
+  if (taken != nullptr) ownedBlocks.erase(block);
+  return taken;
+}
+
+uint32_t SeamEnumerate(uint32_t format) {
+  const uint32_t next = real.enumClipboardFormats(format);
+  if (next == 0 && faults.errorAtEndOfEnumeration != 0) {
+    real.setLastError(faults.errorAtEndOfEnumeration);
+  }
+  return next;
+}
+
+GlobalBlock SeamAlloc(std::size_t bytes) {
+  if (!CountDown(faults.allocationsBeforeFailure)) return nullptr;
+  GlobalBlock block = real.globalAllocMovable(bytes);
+  if (block != nullptr) ownedBlocks.insert(block);
+  return block;
+}
+
+void* SeamLock(GlobalBlock block) {
+  if (!CountDown(faults.locksBeforeFailure) && faults.lockFailures > 0) {
+    --faults.lockFailures;
+    return nullptr;
+  }
+  return real.globalLock(block);
+}
+
+std::size_t SeamSize(GlobalBlock block) {
+  return std::min(real.globalSize(block), faults.reportedSizeLimit);
+}
+
+GlobalBlock SeamFree(GlobalBlock block) {
+  ownedBlocks.erase(block);
+  return real.globalFree(block);
+}
+
+// Direct access for the fixture's own raw reads and writes, past the seam and its faults.
+struct DirectOpen {
+  DirectOpen() { opened = real.openClipboard(); }
+  ~DirectOpen() {
+    if (opened) real.closeClipboard();
+  }
+  bool opened;
+};
+
+} // namespace
+
+void ClipboardTest::SetUp() {
+  saved_ = ClipboardSystem();
+  real = saved_;
+  faults = ClipboardFaults{};
+  opens = 0;
+  closes = 0;
+  ownedBlocks.clear();
+  EmptyClipboardNow();
+  ClipboardPort& port = ClipboardSystem();
+  port.openClipboard = SeamOpen;
+  port.closeClipboard = SeamClose;
+  port.registerClipboardFormat = SeamRegister;
+  port.setClipboardData = SeamSetData;
+  port.enumClipboardFormats = SeamEnumerate;
+  port.globalAllocMovable = SeamAlloc;
+  port.globalLock = SeamLock;
+  port.globalSize = SeamSize;
+  port.globalFree = SeamFree;
+}
+
+void ClipboardTest::TearDown() {
+  ClipboardSystem() = saved_;
+  EXPECT_EQ(opens, closes) << "the clipboard was left open";
+  EXPECT_TRUE(ownedBlocks.empty()) << "a global block was neither freed nor handed over";
+  for (GlobalBlock block : ownedBlocks)
+    real.globalFree(block);
+  EmptyClipboardNow();
+}
+
+ClipboardFaults& ClipboardTest::Faults() { return faults; }
+
+uint32_t ClipboardTest::FormatId(std::string_view formatName) {
+  return real.registerClipboardFormat(Utf8ToWide(formatName).c_str());
+}
+
+void ClipboardTest::EmptyClipboardNow() {
+  DirectOpen clipboard;
+  ASSERT_TRUE(clipboard.opened);
+  real.emptyClipboard();
+}
+
+void ClipboardTest::PutRawItems(const std::vector<RawItem>& items) {
+  DirectOpen clipboard;
+  ASSERT_TRUE(clipboard.opened);
+  real.emptyClipboard();
+  for (const RawItem& item : items) {
+    const uint32_t id = item.formatName.empty() ? item.formatId : FormatId(item.formatName);
+    ASSERT_NE(id, 0u);
+    GlobalBlock block = real.globalAllocMovable(item.bytes.size());
+    ASSERT_NE(block, nullptr);
+    if (!item.bytes.empty()) {
+      void* data = real.globalLock(block);
+      ASSERT_NE(data, nullptr);
+      std::memcpy(data, item.bytes.data(), item.bytes.size());
+      real.globalUnlock(block);
+    }
+    ASSERT_NE(real.setClipboardData(id, block), nullptr);
+  }
+}
+
+void ClipboardTest::PutRaw(std::string_view formatName, std::string_view bytes) {
+  PutRawItems({{std::string(formatName), 0, std::string(bytes)}});
+}
+
+void ClipboardTest::PutText(std::string_view utf8) {
+  PutRawItems({{"", 13, UnicodeTextBlock(Utf8ToWide(utf8))}});
+}
+
+bool ClipboardTest::ReadRawId(uint32_t formatId, std::string& bytes) {
+  DirectOpen clipboard;
+  if (!clipboard.opened) return false;
+  GlobalBlock block = real.getClipboardData(formatId);
+  if (block == nullptr) return false;
+  const std::size_t size = real.globalSize(block);
+  bytes.clear();
+  if (size == 0) return true;
+  const void* data = real.globalLock(block);
+  if (data == nullptr) return false;
+  bytes.assign(static_cast<const char*>(data), size);
+  real.globalUnlock(block);
+  return true;
+}
+
+bool ClipboardTest::ReadRaw(std::string_view formatName, std::string& bytes) {
+  return ReadRawId(FormatId(formatName), bytes);
+}
+
+std::vector<uint32_t> ClipboardTest::FormatIds() {
+  std::vector<uint32_t> ids;
+  DirectOpen clipboard;
+  if (!clipboard.opened) return ids;
+  for (uint32_t id = real.enumClipboardFormats(0); id != 0; id = real.enumClipboardFormats(id)) {
+    ids.push_back(id);
+  }
+  return ids;
+}
+
+::testing::AssertionResult ClipboardTest::BlockIdHolds(uint32_t formatId,
+                                                       std::string_view expected) {
+  std::string actual;
+  if (!ReadRawId(formatId, actual)) {
+    return ::testing::AssertionFailure() << "no block under format " << formatId;
+  }
+  const bool padded = actual.size() >= expected.size() &&
+                      actual.find_first_not_of('\0', expected.size()) == std::string::npos;
+  if (padded && std::string_view(actual).substr(0, expected.size()) == expected) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "block under format " << formatId << " holds " << ::testing::PrintToString(actual)
+         << ", expected " << ::testing::PrintToString(std::string(expected));
+}
+
+::testing::AssertionResult ClipboardTest::BlockHolds(std::string_view formatName,
+                                                     std::string_view expected) {
+  return BlockIdHolds(FormatId(formatName), expected);
+}
+
+std::string UnicodeTextBlock(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  bytes.append(2, '\0');
+  return bytes;
+}

@@ -1,0 +1,424 @@
+// A scriptable HTTP server for the client's tests: it records every request (method, target,
+// headers in order, body bytes) and answers each path as a test scripted it: any status, any
+// body, a wrong Content-Length, a slow or cut-off body, or no reply at all. The tests script it
+// and read its records over HTTP under /peer/, so Linux and Windows (Wine) tests share one
+// native program.
+//
+//   tideloom_http_peer start --port N --pidfile FILE   (returns once the peer listens)
+//   tideloom_http_peer stop --pidfile FILE
+//   tideloom_http_peer run --port N                     (in the foreground)
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+
+struct Socket {
+  int fd = -1;
+  explicit Socket(int d) : fd(d) {}
+  Socket(const Socket&) = delete;
+  Socket& operator=(const Socket&) = delete;
+  ~Socket() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+struct Request {
+  std::string method;
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+struct RawListener {
+  bool done = false;
+  std::string firstBytes;
+};
+
+std::mutex gMutex;
+std::vector<Request> gRequests;
+std::map<std::string, json> gScripts; // by path, without the query
+std::map<int, RawListener> gRawListeners;
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char c : bytes) {
+    text += kDigits[c >> 4];
+    text += kDigits[c & 15];
+  }
+  return text;
+}
+
+std::string Unhex(const std::string& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool SendAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (sent <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
+// Reads until `buffer` holds at least `size` bytes; false when the peer closed first.
+bool Fill(int fd, std::string& buffer, std::size_t size) {
+  char chunk[65536];
+  while (buffer.size() < size) {
+    const ssize_t got = recv(fd, chunk, sizeof(chunk), 0);
+    if (got <= 0) return false;
+    buffer.append(chunk, static_cast<std::size_t>(got));
+  }
+  return true;
+}
+
+std::optional<Request> ReadRequest(int fd) {
+  std::string buffer;
+  std::size_t headEnd;
+  while ((headEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
+    if (buffer.size() > (1 << 20) || !Fill(fd, buffer, buffer.size() + 1)) return std::nullopt;
+  }
+  Request request;
+  const std::string head = buffer.substr(0, headEnd);
+  std::string rest = buffer.substr(headEnd + 4);
+  std::size_t lineEnd = head.find("\r\n");
+  const std::string requestLine = head.substr(0, lineEnd);
+  const std::size_t firstSpace = requestLine.find(' ');
+  const std::size_t lastSpace = requestLine.rfind(' ');
+  if (firstSpace == std::string::npos || lastSpace == firstSpace) return std::nullopt;
+  request.method = requestLine.substr(0, firstSpace);
+  request.target = requestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1);
+  std::size_t contentLength = 0;
+  bool chunked = false;
+  while (lineEnd != std::string::npos) {
+    const std::size_t start = lineEnd + 2;
+    lineEnd = head.find("\r\n", start);
+    const std::string line =
+        head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(' '));
+    request.headers.emplace_back(line.substr(0, colon), value);
+    const std::string name = Lower(line.substr(0, colon));
+    if (name == "content-length") contentLength = std::stoull(value);
+    if (name == "transfer-encoding" && Lower(value).find("chunked") != std::string::npos) {
+      chunked = true;
+    }
+  }
+  if (chunked) {
+    for (;;) {
+      std::size_t sizeEnd;
+      while ((sizeEnd = rest.find("\r\n")) == std::string::npos) {
+        if (!Fill(fd, rest, rest.size() + 1)) return std::nullopt;
+      }
+      const std::size_t size = std::stoull(rest.substr(0, sizeEnd), nullptr, 16);
+      if (!Fill(fd, rest, sizeEnd + 2 + size + 2)) return std::nullopt;
+      request.body.append(rest, sizeEnd + 2, size);
+      rest.erase(0, sizeEnd + 2 + size + 2);
+      if (size == 0) break;
+    }
+  } else {
+    if (!Fill(fd, rest, contentLength)) return std::nullopt;
+    request.body = rest.substr(0, contentLength);
+  }
+  return request;
+}
+
+std::string Path(const std::string& target) { return target.substr(0, target.find('?')); }
+
+std::string QueryValue(const std::string& target, const std::string& key) {
+  const std::size_t query = target.find('?');
+  if (query == std::string::npos) return "";
+  const std::string needle = key + "=";
+  std::size_t at = target.find(needle, query);
+  if (at == std::string::npos) return "";
+  at += needle.size();
+  return target.substr(at, target.find('&', at) - at);
+}
+
+int Listen(uint16_t port, uint16_t& boundPort) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  const int yes = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(address);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(fd, 64) != 0 || getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    return -1;
+  }
+  boundPort = ntohs(address.sin_port);
+  return fd;
+}
+
+// Accepts one connection and keeps its first bytes: what a client says before any reply.
+void ServeRawListener(int listenFd, int port) {
+  Socket listener(listenFd);
+  pollfd waiting{listener.fd, POLLIN, 0};
+  std::string bytes;
+  if (poll(&waiting, 1, 60000) > 0) {
+    Socket connection(accept(listener.fd, nullptr, nullptr));
+    pollfd reading{connection.fd, POLLIN, 0};
+    char chunk[64];
+    if (connection.fd >= 0 && poll(&reading, 1, 30000) > 0) {
+      const ssize_t got = recv(connection.fd, chunk, sizeof(chunk), 0);
+      if (got > 0) bytes.assign(chunk, static_cast<std::size_t>(got));
+    }
+    std::lock_guard lock(gMutex);
+    gRawListeners[port] = {true, bytes};
+  }
+  std::lock_guard lock(gMutex);
+  gRawListeners[port].done = true;
+}
+
+std::string Reply(int status, const std::string& body, const std::string& type = "text/plain") {
+  return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: " + type +
+         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+         body;
+}
+
+std::string Control(const Request& request) {
+  const std::string path = Path(request.target);
+  if (path == "/peer/script") {
+    const json spec = json::parse(request.body);
+    std::lock_guard lock(gMutex);
+    gScripts[spec.at("path").get<std::string>()] = spec;
+    return Reply(200, "ok");
+  }
+  if (path == "/peer/requests") {
+    const std::string prefix = QueryValue(request.target, "prefix");
+    json list = json::array();
+    std::lock_guard lock(gMutex);
+    for (const Request& recorded : gRequests) {
+      if (recorded.target.compare(0, prefix.size(), prefix) != 0) continue;
+      json headers = json::array();
+      for (const auto& [name, value] : recorded.headers)
+        headers.push_back({name, value});
+      list.push_back({{"method", recorded.method},
+                      {"target", recorded.target},
+                      {"headers", headers},
+                      {"bodyHex", Hex(recorded.body)}});
+    }
+    return Reply(200, list.dump(), "application/json");
+  }
+  if (path == "/peer/listen-raw") {
+    uint16_t port = 0;
+    const int fd = Listen(0, port);
+    if (fd < 0) return Reply(500, "cannot listen");
+    {
+      std::lock_guard lock(gMutex);
+      gRawListeners[port] = {};
+    }
+    std::thread(ServeRawListener, fd, port).detach();
+    return Reply(200, json{{"port", port}}.dump(), "application/json");
+  }
+  if (path == "/peer/raw") {
+    const int port = std::stoi(QueryValue(request.target, "port"));
+    std::lock_guard lock(gMutex);
+    const RawListener& raw = gRawListeners[port];
+    return Reply(200, json{{"done", raw.done}, {"firstBytesHex", Hex(raw.firstBytes)}}.dump(),
+                 "application/json");
+  }
+  if (path == "/peer/free-port") {
+    uint16_t port = 0;
+    const int fd = Listen(0, port);
+    if (fd >= 0) close(fd);
+    return Reply(200, json{{"port", port}}.dump(), "application/json");
+  }
+  return Reply(404, "unknown control path");
+}
+
+std::string ScriptedBody(const json& spec) {
+  if (spec.contains("bodyHex")) return Unhex(spec["bodyHex"].get<std::string>());
+  if (spec.contains("bodySize")) {
+    std::string body(spec["bodySize"].get<std::size_t>(), '\0');
+    for (std::size_t i = 0; i < body.size(); ++i)
+      body[i] = static_cast<char>(i % 251);
+    return body;
+  }
+  return spec.value("body", std::string());
+}
+
+void Answer(int fd, const json& spec) {
+  if (spec.value("closeWithoutReply", false)) return;
+  const std::string body = ScriptedBody(spec);
+  const long long announced = spec.value("contentLength", static_cast<long long>(body.size()));
+  std::string head = "HTTP/1.1 " + std::to_string(spec.value("status", 200)) + " " +
+                     spec.value("reason", std::string("Scripted")) + "\r\n";
+  if (spec.contains("headers")) {
+    for (const auto& header : spec["headers"]) {
+      head += header[0].get<std::string>() + ": " + header[1].get<std::string>() + "\r\n";
+    }
+  }
+  if (announced >= 0) head += "Content-Length: " + std::to_string(announced) + "\r\n";
+  head += "Connection: close\r\n\r\n";
+  if (!SendAll(fd, head)) return;
+
+  const std::size_t sendBytes =
+      std::min(body.size(), spec.value("sendBytes", static_cast<std::size_t>(body.size())));
+  const std::size_t piece = spec.value("chunkSize", static_cast<std::size_t>(1 << 20));
+  const int delayMs = spec.value("chunkDelayMs", 0);
+  for (std::size_t at = 0; at < sendBytes; at += piece) {
+    if (!SendAll(fd, std::string_view(body).substr(at, std::min(piece, sendBytes - at)))) return;
+    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+  }
+}
+
+void Serve(int fd) {
+  Socket connection(fd);
+  const std::optional<Request> request = ReadRequest(connection.fd);
+  if (!request) return;
+  if (request->target.rfind("/peer/", 0) == 0) {
+    std::string reply;
+    try {
+      reply = Control(*request);
+    } catch (const std::exception& e) {
+      reply = Reply(400, e.what());
+    }
+    SendAll(connection.fd, reply);
+  } else {
+    json spec = {{"status", 200}, {"body", "peer default reply"}};
+    {
+      std::lock_guard lock(gMutex);
+      gRequests.push_back(*request);
+      const auto script = gScripts.find(Path(request->target));
+      if (script != gScripts.end()) spec = script->second;
+    }
+    Answer(connection.fd, spec);
+  }
+  // Let the client read everything before the connection goes away.
+  shutdown(connection.fd, SHUT_WR);
+  char drain[4096];
+  pollfd reading{connection.fd, POLLIN, 0};
+  while (poll(&reading, 1, 2000) > 0 && recv(connection.fd, drain, sizeof(drain), 0) > 0) {
+  }
+}
+
+int Run(int listenFd, int readyPipe) {
+  if (readyPipe >= 0) {
+    const char ok = 1;
+    if (write(readyPipe, &ok, 1) != 1) return 1;
+    close(readyPipe);
+  }
+  for (;;) {
+    const int fd = accept(listenFd, nullptr, nullptr);
+    if (fd < 0) continue;
+    std::thread(Serve, fd).detach();
+  }
+}
+
+// Only a process that is still this program is stopped: the id may have been reused since.
+bool IsPeerProcess(pid_t pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  return std::getline(comm, name) && std::string("tideloom_http_peer").rfind(name, 0) == 0;
+}
+
+void Stop(const std::string& pidFile) {
+  std::ifstream in(pidFile);
+  pid_t pid = 0;
+  if (in >> pid && pid > 0 && IsPeerProcess(pid)) {
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 100 && kill(pid, 0) == 0; ++i)
+      usleep(20000);
+  }
+  std::remove(pidFile.c_str());
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: tideloom_http_peer start --port N --pidfile FILE\n"
+                       "       tideloom_http_peer stop --pidfile FILE\n"
+                       "       tideloom_http_peer run --port N\n");
+  return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  uint16_t port = 0;
+  std::string pidFile;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--port")
+      port = static_cast<uint16_t>(std::stoi(argv[i + 1]));
+    else if (option == "--pidfile")
+      pidFile = argv[i + 1];
+    else
+      return Usage();
+  }
+  signal(SIGPIPE, SIG_IGN);
+  if (command == "stop" && !pidFile.empty()) {
+    Stop(pidFile);
+    return 0;
+  }
+  if (port == 0 || (command != "run" && command != "start")) return Usage();
+  if (command == "start" && pidFile.empty()) return Usage();
+  if (command == "start") Stop(pidFile); // a peer left over from an interrupted run
+
+  uint16_t bound = 0;
+  const int listenFd = Listen(port, bound);
+  if (listenFd < 0) {
+    std::fprintf(stderr, "tideloom_http_peer: cannot listen on 127.0.0.1:%u\n", port);
+    return 1;
+  }
+  if (command == "run") return Run(listenFd, -1);
+
+  int ready[2];
+  if (pipe(ready) != 0) return 1;
+  const pid_t child = fork();
+  if (child < 0) return 1;
+  if (child == 0) {
+    close(ready[0]);
+    setsid();
+    std::freopen("/dev/null", "r", stdin);
+    // ctest waits for the output pipes of a fixture to close.
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    std::ofstream(pidFile) << getpid() << "\n";
+    return Run(listenFd, ready[1]);
+  }
+  close(ready[1]);
+  close(listenFd);
+  char ok = 0;
+  const bool started = read(ready[0], &ok, 1) == 1 && ok == 1;
+  std::printf("tideloom_http_peer listening on 127.0.0.1:%u\n", port);
+  return started ? 0 : 1;
+}

@@ -1,0 +1,109 @@
+#include "peer_client.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "platform/http.h"
+
+namespace {
+
+std::string Fetch(const std::string& method, const std::string& path, const std::string& body) {
+  std::string reply;
+  std::string error;
+  if (!HttpRequest(method, PeerUrl(path), body.empty() ? "" : "application/json", body, reply,
+                   error)) {
+    ADD_FAILURE() << "the HTTP test peer does not answer at " << PeerOrigin() << " (" << error
+                  << "); ctest starts it as a fixture";
+  }
+  return reply;
+}
+
+std::string Unhex(const std::string& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+    bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+  }
+  return bytes;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+nlohmann::json FetchJson(const std::string& path) {
+  const std::string text = Fetch("GET", path, "");
+  return nlohmann::json::parse(text, nullptr, false);
+}
+
+} // namespace
+
+std::string PeerOrigin() { return "http://127.0.0.1:" + std::to_string(TIDELOOM_HTTP_PEER_PORT); }
+
+std::string PeerUrl(const std::string& path) { return PeerOrigin() + path; }
+
+std::string UniquePrefix() {
+  static std::atomic<int> counter{0};
+  static const unsigned long long run = std::random_device{}();
+  const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test != nullptr ? std::string(test->name()) : "test";
+  std::replace(name.begin(), name.end(), '/', '_');
+  return "/t/" + std::to_string(run) + "-" + std::to_string(counter++) + "-" + name;
+}
+
+void ScriptPeer(const nlohmann::json& spec) { Fetch("POST", "/peer/script", spec.dump()); }
+
+std::vector<RecordedRequest> RequestsUnder(const std::string& prefix) {
+  std::vector<RecordedRequest> requests;
+  const nlohmann::json list = FetchJson("/peer/requests?prefix=" + prefix);
+  if (!list.is_array()) return requests;
+  for (const auto& item : list) {
+    RecordedRequest request{item["method"], item["target"], {}, Unhex(item["bodyHex"])};
+    for (const auto& header : item["headers"])
+      request.headers.emplace_back(header[0], header[1]);
+    requests.push_back(std::move(request));
+  }
+  return requests;
+}
+
+std::string HeaderValue(const RecordedRequest& request, const std::string& name) {
+  for (const auto& [key, value] : request.headers) {
+    if (Lower(key) == Lower(name)) return value;
+  }
+  return "";
+}
+
+bool HasHeader(const RecordedRequest& request, const std::string& name) {
+  return std::any_of(request.headers.begin(), request.headers.end(),
+                     [&](const auto& header) { return Lower(header.first) == Lower(name); });
+}
+
+int OpenRawListener() { return FetchJson("/peer/listen-raw").value("port", 0); }
+
+std::string RawFirstBytes(int port) {
+  // The peer keeps the bytes before it closes the connection, so this normally answers at once.
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const nlohmann::json raw = FetchJson("/peer/raw?port=" + std::to_string(port));
+    if (raw.value("done", false)) return Unhex(raw.value("firstBytesHex", std::string()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "";
+}
+
+int FreePort() { return FetchJson("/peer/free-port").value("port", 0); }
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char c : bytes) {
+    text += kDigits[c >> 4];
+    text += kDigits[c & 15];
+  }
+  return text;
+}

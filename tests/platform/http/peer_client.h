@@ -1,0 +1,41 @@
+// The tests' side of the HTTP test peer: scripting its answers and reading what it received.
+// The peer is a separate native program that ctest starts before these tests.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct RecordedRequest {
+  std::string method;
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> headers;
+  std::string body;
+};
+
+// "http://127.0.0.1:<peer port>" + path.
+std::string PeerUrl(const std::string& path);
+std::string PeerOrigin();
+
+// A path prefix no other test uses, so tests may run at the same time against one peer.
+std::string UniquePrefix();
+
+// The answer the peer gives to requests for spec["path"]; see the peer for the members.
+void ScriptPeer(const nlohmann::json& spec);
+
+// Every request the peer received whose target begins with `prefix`, in arrival order.
+std::vector<RecordedRequest> RequestsUnder(const std::string& prefix);
+
+// The value of a header, "" when absent; the name compares case-insensitively.
+std::string HeaderValue(const RecordedRequest& request, const std::string& name);
+bool HasHeader(const RecordedRequest& request, const std::string& name);
+
+// A loopback port on which the peer accepts one connection and keeps its first bytes.
+int OpenRawListener();
+std::string RawFirstBytes(int port);
+
+// A loopback port where nothing listens.
+int FreePort();
+
+std::string Hex(std::string_view bytes);

@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include "fake_parameters.h"
+#include "functions/file_http_functions.h"
+
+namespace {
+
+std::string PosixPath(const std::string& hostPath) {
+  const FakeCall fake{{hostPath}};
+  return PosixPathFunction(fake.call());
+}
+
+TEST(PosixPath, StripsOneLinuxHostPrefix) {
+  EXPECT_EQ(PosixPath("filelinux:/opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(PosixPath("file:/opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(PosixPath("file:///opt/x.xml"), "/opt/x.xml");
+}
+
+TEST(PosixPath, LeavesEverythingElseAsItIsAndNeverFails) {
+  EXPECT_EQ(PosixPath("/opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(PosixPath("FILE:/opt/x"), "FILE:/opt/x");
+  EXPECT_EQ(PosixPath("filelinux:file:/opt/x"), "file:/opt/x");
+  EXPECT_EQ(PosixPath("filewin:/E:/x"), "filewin:/E:/x");
+  EXPECT_EQ(PosixPath("dir\\name with space"), "dir\\name with space");
+  EXPECT_EQ(PosixPath(""), "");
+}
+
+} // namespace

@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include "fake_parameters.h"
+#include "functions/file_http_functions.h"
+
+namespace {
+
+std::string PosixPath(const std::string& hostPath) {
+  const FakeCall fake{{hostPath}};
+  return PosixPathFunction(fake.call());
+}
+
+TEST(PosixPath, TurnsHostReferencesIntoDrivePaths) {
+  EXPECT_EQ(PosixPath("filewin:/E:/Users/me/a.xml"), "E:\\Users\\me\\a.xml");
+  EXPECT_EQ(PosixPath("file:///E:/x/y.xml"), "E:\\x\\y.xml");
+  EXPECT_EQ(PosixPath("file:/C:/x.xml"), "C:\\x.xml");
+  EXPECT_EQ(PosixPath("/D:/data/f.xml"), "D:\\data\\f.xml");
+  EXPECT_EQ(PosixPath("\\d:\\data"), "d:\\data");
+}
+
+TEST(PosixPath, RemovesOnlyOneExactPrefixAndNeverFails) {
+  EXPECT_EQ(PosixPath("filewin://server/share/f.xml"), "server\\share\\f.xml");
+  EXPECT_EQ(PosixPath("/Macintosh HD/var/f.xml"), "\\Macintosh HD\\var\\f.xml");
+  EXPECT_EQ(PosixPath("FILEWIN:/E:/x"), "FILEWIN:\\E:\\x");
+  EXPECT_EQ(PosixPath("filewin:/file:/E:/x"), "file:\\E:\\x");
+  EXPECT_EQ(PosixPath("/1:/x"), "\\1:\\x");
+  EXPECT_EQ(PosixPath("/E"), "\\E");
+  EXPECT_EQ(PosixPath(""), "");
+}
+
+} // namespace

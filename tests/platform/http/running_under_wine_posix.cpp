@@ -1,0 +1,3 @@
+#include "running_under_wine.h"
+
+bool RunningUnderWine() { return false; }

@@ -1,0 +1,8 @@
+#include <windows.h>
+
+#include "running_under_wine.h"
+
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}

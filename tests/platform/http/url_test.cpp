@@ -1,0 +1,93 @@
+// The same table runs against WinHTTP's cracker on Windows and the portable rules elsewhere:
+// both must accept and refuse the same URLs and split them alike.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/url.h"
+
+namespace {
+
+struct UrlCase {
+  std::string url;
+  bool accepted;
+  std::u16string host;
+  uint16_t port;
+  std::u16string path;
+  bool secure;
+};
+
+std::vector<UrlCase> UrlCases() {
+  const std::string host255(255, 'h');
+  const std::string path2047 = "/" + std::string(2046, 'p');
+  const std::string extra2047 = "?" + std::string(2046, 'q');
+  return {
+      {"http://example.com", true, u"example.com", 80, u"/", false},
+      {"https://example.com", true, u"example.com", 443, u"/", true},
+      {"http://example.com:8080/a/b?x=1&y=2", true, u"example.com", 8080, u"/a/b?x=1&y=2", false},
+      {"https://example.com:8443/api", true, u"example.com", 8443, u"/api", true},
+      {"http://127.0.0.1:65535/", true, u"127.0.0.1", 65535, u"/", false},
+      {"HTTPS://Example.com/x", true, u"Example.com", 443, u"/x", true},
+      {"Https://h/", true, u"h", 443, u"/", true},
+      {"HTTP://h/p", true, u"h", 80, u"/p", false},
+      {"http://user:secret@h/p", true, u"h", 80, u"/p", false},
+      {"http://h/p#part", true, u"h", 80, u"/p#part", false},
+      {"http://h/a%20b?c=%2F", true, u"h", 80, u"/a%20b?c=%2F", false},
+      {"http://" + host255 + "/", true, std::u16string(255, u'h'), 80, u"/", false},
+      {"http://h" + path2047, true, u"h", 80, std::u16string(path2047.begin(), path2047.end()),
+       false},
+      {"http://h/p" + extra2047, true, u"h", 80,
+       u"/p" + std::u16string(extra2047.begin(), extra2047.end()), false},
+      {"", false, {}, 0, {}, false},
+      {"ftp://example.com/file", false, {}, 0, {}, false},
+      {"example.com/path", false, {}, 0, {}, false},
+      {"localhost:8080/path", false, {}, 0, {}, false},
+      {"mailto:someone@example.com", false, {}, 0, {}, false},
+      {"http:/example.com", false, {}, 0, {}, false},
+      {"http//example.com", false, {}, 0, {}, false},
+      {"http://", false, {}, 0, {}, false},
+      {"http://h:65536/", false, {}, 0, {}, false},
+      {"http://" + host255 + "h/", false, {}, 0, {}, false},
+      {"http://h" + path2047 + "p", false, {}, 0, {}, false},
+      {"http://h/p" + extra2047 + "q", false, {}, 0, {}, false},
+  };
+}
+
+TEST(ParseUrl, AcceptsAndRefusesTheSameUrlsOnEveryPlatform) {
+  for (const UrlCase& c : UrlCases()) {
+    SCOPED_TRACE(c.url.substr(0, 80));
+    ParsedUrl parsed;
+    std::string error = "untouched";
+    const bool accepted = ParseUrl(c.url, parsed, error);
+    ASSERT_EQ(accepted, c.accepted);
+    if (!accepted) {
+      EXPECT_EQ(error, "Failed to parse URL: " + c.url);
+      continue;
+    }
+    EXPECT_EQ(error, "untouched");
+    EXPECT_TRUE(parsed.host == c.host);
+    EXPECT_EQ(parsed.port, c.port);
+    EXPECT_TRUE(parsed.path == c.path);
+    EXPECT_EQ(parsed.secure, c.secure);
+  }
+}
+
+TEST(ParseUrl, ReportsTheUrlAsGivenAndLeavesTheRecordAloneWhenRefusing) {
+  ParsedUrl parsed;
+  parsed.host = u"kept";
+  std::string error;
+  const std::string url = "gopher://h/\xC3\xA9";
+  EXPECT_FALSE(ParseUrl(url, parsed, error));
+  EXPECT_EQ(error, "Failed to parse URL: gopher://h/\xC3\xA9");
+  EXPECT_TRUE(parsed.host == u"kept");
+}
+
+TEST(ParseUrl, KeepsNonAsciiPathsAsUtf16) {
+  ParsedUrl parsed;
+  std::string error;
+  ASSERT_TRUE(ParseUrl("http://h/caf\xC3\xA9?q=\xE2\x82\xAC", parsed, error));
+  EXPECT_TRUE(parsed.path == u"/caf\u00E9?q=\u20AC");
+}
+
+} // namespace
