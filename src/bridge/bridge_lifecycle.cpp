@@ -1,8 +1,11 @@
 #include "bridge/bridge_lifecycle.h"
 
-// The web service bridge is not built yet; until it is, the plug-in has no background work.
-void BridgeStartup() {}
+#include "bridge/bridge_session.h"
+#include "bridge/idle_executor.h"
+#include "bridge/idle_host.h"
 
-void BridgeIdle(const HostCallRecord&) {}
+void BridgeStartup() { ResumeBridge(); }
 
-void BridgeShutdown() {}
+void BridgeIdle(const HostCallRecord& record) { onIdle(record.param1, HostIdleCalls()); }
+
+void BridgeShutdown() { StopBridge(); }

@@ -34,8 +34,5 @@ void UnregisterAll(const HostQuadChar* pluginId);
 int16_t CalculationTrampoline(int16_t functionId, const HostExprEnv* environment,
                               const HostDataVect* parameters, HostData* result);
 
-// Stand-in for implementations still to come.
-std::string NotImplementedYet(const CalculationCall& call);
-
 // The result of a call whose host library call failed half-way.
 inline constexpr std::string_view kHostFailureResult = "ERROR: the host reported a failure.";

@@ -1,0 +1,15 @@
+// POSIX threads back end. The plug-in is linked with nodelete, so its code stays mapped for as
+// long as a detached thread may run it.
+#include <system_error>
+#include <thread>
+
+#include "bridge/background_task.h"
+
+bool StartDetachedThread(DetachedThreadEntry entry, void* argument) {
+  try {
+    std::thread(entry, argument).detach();
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}

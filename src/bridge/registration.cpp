@@ -1,0 +1,74 @@
+#include "bridge/registration.h"
+
+#include <mutex>
+
+#include "bridge/bridge_messages.h"
+#include "bridge/bridge_state.h"
+#include "bridge/service_protocol.h"
+#include "bridge/update_check.h"
+#include "core/config_store.h"
+#include "core/json.h"
+#include "platform/http.h"
+#include "plugin/plugin_identity.h"
+
+namespace {
+
+std::string_view FirstMissingValue(const RegistrationRequest& request, std::string_view baseUrl) {
+  if (request.email.empty()) return kEmptyEmailMessage;
+  if (request.licenseKey.empty()) return kEmptyLicenseKeyMessage;
+  if (request.machineId.empty()) return kEmptyMachineIdMessage;
+  if (baseUrl.empty()) return kEmptyBaseUrlMessage;
+  return {};
+}
+
+bool IsAcceptance(int httpStatus) { return httpStatus >= 200 && httpStatus <= 299; }
+
+} // namespace
+
+std::string RegistrationBody(const RegistrationRequest& request) {
+  std::string body = "{\"email\":\"";
+  AppendJsonEscaped(body, request.email);
+  body += "\",\"licenseKey\":\"";
+  AppendJsonEscaped(body, request.licenseKey);
+  body += "\",\"machineId\":\"";
+  AppendJsonEscaped(body, request.machineId);
+  body += "\",\"pluginVersion\":\"";
+  AppendJsonEscaped(body, kVersionText);
+  body += "\"}";
+  return body;
+}
+
+std::string RegisterBridge(const RegistrationRequest& request,
+                           const std::function<std::string()>& callingFileName) {
+  const std::string baseUrl =
+      request.baseUrl.empty() ? std::string(kDefaultBaseUrl) : request.baseUrl;
+  if (const std::string_view missing = FirstMissingValue(request, baseUrl); !missing.empty()) {
+    return std::string(missing);
+  }
+
+  std::string url = baseUrl;
+  url += kRegisterPath;
+  std::string reply;
+  std::string error;
+  int httpStatus = 0;
+  if (!HttpPostJson(url, RegistrationBody(request), reply, error, &httpStatus)) return error;
+  // A refused key must not be stored as if it worked: the bridge keeps what it had.
+  if (!IsAcceptance(httpStatus)) return RegistrationRefusedMessage(httpStatus, reply);
+
+  BridgeState& state = bridgeState();
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex());
+    state.licenseKey = request.licenseKey;
+    state.baseUrl = baseUrl;
+    state.registered = true;
+  }
+  WriteConfigValues(request.licenseKey, baseUrl);
+
+  const std::string fileName = callingFileName ? callingFileName() : std::string();
+  if (!fileName.empty()) {
+    const std::lock_guard<std::mutex> lock(stateMutex());
+    state.registeredFileName = fileName;
+  }
+  StartUpdateCheck();
+  return std::string(kRegisteredMessage);
+}

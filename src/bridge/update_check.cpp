@@ -1,0 +1,127 @@
+#include "bridge/update_check.h"
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+#include "bridge/background_task.h"
+#include "bridge/bridge_messages.h"
+#include "bridge/bridge_state.h"
+#include "bridge/service_protocol.h"
+#include "platform/http.h"
+#include "plugin/plugin_identity.h"
+
+namespace {
+
+struct UpdateCheckRelease {
+  ~UpdateCheckRelease() { bridgeState().updateCheckRunning.store(false); }
+};
+
+// The value of the first "version":"…" in the reply, taken raw up to the next quote.
+bool FindVersionValue(std::string_view reply, std::string& version) {
+  constexpr std::string_view kPattern = "\"version\":\"";
+  const std::size_t start = reply.find(kPattern);
+  if (start == std::string_view::npos) return false;
+  const std::size_t valueStart = start + kPattern.size();
+  const std::size_t end = reply.find('"', valueStart);
+  if (end == std::string_view::npos) return false;
+  version = std::string(reply.substr(valueStart, end - valueStart));
+  return true;
+}
+
+bool IsFormatSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// One signed decimal number as "%d" reads it; out-of-range values saturate.
+bool ReadNumber(std::string_view text, std::size_t& pos, int& number) {
+  while (pos < text.size() && IsFormatSpace(text[pos]))
+    ++pos;
+  std::size_t at = pos;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    negative = text[at] == '-';
+    ++at;
+  }
+  if (at >= text.size() || text[at] < '0' || text[at] > '9') return false;
+  int64_t value = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+    if (value <= INT_MAX) value = value * 10 + (text[at] - '0');
+  }
+  if (negative) value = -value;
+  number = value > INT_MAX ? INT_MAX : (value < INT_MIN ? INT_MIN : static_cast<int>(value));
+  pos = at;
+  return true;
+}
+
+// Reads "major.minor.patch" as the pattern "%d.%d.%d" would: components not read stay 0.
+int ReadVersion(std::string_view text, std::array<int, 3>& parts) {
+  parts = {0, 0, 0};
+  std::size_t pos = 0;
+  int count = 0;
+  while (count < 3) {
+    if (count > 0) {
+      if (pos >= text.size() || text[pos] != '.') break;
+      ++pos;
+    }
+    if (!ReadNumber(text, pos, parts[count])) break;
+    ++count;
+  }
+  return count;
+}
+
+} // namespace
+
+void StartUpdateCheck() {
+  BridgeState& state = bridgeState();
+  if (state.updateCheckRunning.exchange(true)) return;
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex());
+    state.lastUpdateCheckAtMs = steadyNowMs();
+  }
+  std::string baseUrl = CopyBaseUrl();
+  launchBackgroundTask([baseUrl = std::move(baseUrl)] { RunVersionCheck(baseUrl); });
+  // A launch that shutdown skipped never reaches the check's own release.
+  if (state.shuttingDown.load()) state.updateCheckRunning.store(false);
+}
+
+void StartUpdateCheckIfDue() {
+  BridgeState& state = bridgeState();
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex());
+    if (state.updateCheckRunning.load()) return;
+    if (steadyNowMs() - state.lastUpdateCheckAtMs < kUpdateCheckSpacingMs) return;
+  }
+  StartUpdateCheck();
+}
+
+void RunVersionCheck(const std::string& baseUrl) {
+  const UpdateCheckRelease release;
+  std::string url = baseUrl;
+  url += kPluginVersionPath;
+  std::string reply;
+  std::string error;
+  if (!HttpGet(url, reply, error)) return;
+  std::string version;
+  if (!FindVersionValue(reply, version)) return;
+  const std::lock_guard<std::mutex> lock(stateMutex());
+  bridgeState().latestVersion = std::move(version);
+}
+
+std::string UpdateNotice() {
+  std::string latest;
+  {
+    const std::lock_guard<std::mutex> lock(stateMutex());
+    latest = bridgeState().latestVersion;
+  }
+  if (latest.empty()) return {};
+  std::array<int, 3> offered{};
+  if (ReadVersion(latest, offered) < 2) return {};
+  std::array<int, 3> running{};
+  ReadVersion(kVersionText, running);
+  // Lexicographic on the numbers: 1.10.0 is newer than 1.6.18.
+  if (offered <= running) return {};
+  return UpdateNoticeMessage(latest);
+}
