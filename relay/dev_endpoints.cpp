@@ -198,6 +198,14 @@ Reply HandleListEvents(RelayContext& context, const httplib::Request& request) {
   return Look(Json{{"events", list}, {"last", last}});
 }
 
+Reply HandleListIngested(RelayContext& context, const httplib::Request&) {
+  Json list = Json::array();
+  for (const IngestRecord& ingest : ListIngests(*context.store)) {
+    list.push_back(IngestView(ingest));
+  }
+  return Look(Json{{"ingested", list}});
+}
+
 Reply HandleIngestedFile(RelayContext& context, const httplib::Request& request) {
   const std::string name = request.matches.size() > 1 ? request.matches[1].str() : "";
   // Only names the relay stored itself are served, never a path the caller made up.

@@ -8,6 +8,7 @@ Reply HandleQueueCommand(RelayContext& context, const httplib::Request& request)
 Reply HandleListCommands(RelayContext& context, const httplib::Request& request);
 Reply HandleShowCommand(RelayContext& context, const httplib::Request& request);
 Reply HandleListEvents(RelayContext& context, const httplib::Request& request);
+Reply HandleListIngested(RelayContext& context, const httplib::Request& request);
 Reply HandleIngestedFile(RelayContext& context, const httplib::Request& request);
 Reply HandleListRegistrations(RelayContext& context, const httplib::Request& request);
 Reply HandleShowHolds(RelayContext& context, const httplib::Request& request);

@@ -20,6 +20,7 @@ inline constexpr std::string_view kCommandOfOtherKey = "command belongs to anoth
 inline constexpr std::string_view kCommandNotHandedOut = "command was never handed out";
 inline constexpr std::string_view kCommandAlreadyFinished = "command is already finished: ";
 inline constexpr std::string_view kNoSuchFile = "no ingested file named ";
+inline constexpr std::string_view kNoSuchPageFile = "no page file named ";
 inline constexpr std::string_view kFileNotStored = "could not store the uploaded file: ";
 inline constexpr std::string_view kBadSince = "query parameter since must be a whole number";
 inline constexpr std::string_view kBadLimit = "query parameter limit must be a whole number";

@@ -10,6 +10,7 @@
 #include "relay/dev_endpoints.h"
 #include "relay/relay_messages.h"
 #include "relay/relay_reply.h"
+#include "relay/web_page_endpoints.h"
 
 namespace {
 
@@ -32,10 +33,13 @@ constexpr Route kRoutes[] = {
     {"GET", "/dev/commands", HandleListCommands},
     {"GET", R"(/dev/commands/([^/]+))", HandleShowCommand},
     {"GET", "/dev/events", HandleListEvents},
+    {"GET", "/dev/ingested", HandleListIngested},
     {"GET", R"(/dev/ingested/(.+))", HandleIngestedFile},
     {"GET", "/dev/registrations", HandleListRegistrations},
     {"GET", "/dev/hold", HandleShowHolds},
     {"POST", "/dev/hold", HandleSetHold},
+    {"GET", "/", HandleWebPage},
+    {"GET", R"(/([A-Za-z0-9_][A-Za-z0-9_.-]*))", HandleWebAsset},
 };
 
 std::string QueryText(const httplib::Request& request) {

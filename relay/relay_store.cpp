@@ -457,6 +457,16 @@ std::vector<IngestRecord> IngestsForCommand(RelayStore& store, std::int64_t comm
   return ingests;
 }
 
+std::vector<IngestRecord> ListIngests(RelayStore& store) {
+  std::lock_guard lock(store.mutex);
+  Statement query(store.db.get(),
+                  std::string("SELECT ") + kIngestColumns + " FROM ingested ORDER BY id");
+  std::vector<IngestRecord> ingests;
+  while (query.Step())
+    ingests.push_back(ReadIngest(query));
+  return ingests;
+}
+
 std::optional<IngestRecord> FindIngest(RelayStore& store, const std::string& storedName) {
   std::lock_guard lock(store.mutex);
   Statement query(store.db.get(), std::string("SELECT ") + kIngestColumns +

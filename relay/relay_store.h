@@ -113,6 +113,8 @@ struct IngestRecord {
 
 void RecordIngest(RelayStore& store, const IngestRecord& ingest);
 std::vector<IngestRecord> IngestsForCommand(RelayStore& store, std::int64_t commandId);
+// Every stored upload, oldest first.
+std::vector<IngestRecord> ListIngests(RelayStore& store);
 std::optional<IngestRecord> FindIngest(RelayStore& store, const std::string& storedName);
 
 // UTC, ISO 8601 with milliseconds.

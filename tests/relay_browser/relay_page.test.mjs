@@ -1,0 +1,280 @@
+// The relay's page in headless Chromium: queue commands through its form and watch the answers
+// arrive without reloading. LIST_FILES is run by the plug-in inside fmhost; the other cases are
+// answered by a stand-in for the bridge so that clipboard XML, script runs and failures can be
+// staged exactly.
+import assert from "node:assert/strict";
+import { existsSync } from "node:fs";
+import { mkdir } from "node:fs/promises";
+import { createRequire } from "node:module";
+import path from "node:path";
+import { after, before, describe, test } from "node:test";
+import { setTimeout as sleep } from "node:timers/promises";
+
+import {
+  bridgeStandIn, makeTemporaryFolder, removeFolder, startFmhost, startRelay,
+} from "./relay_harness.mjs";
+
+const CHROMIUM = "/usr/bin/chromium";
+const here = path.dirname(new URL(import.meta.url).pathname);
+const root = path.resolve(here, "../..");
+const env = process.env;
+const nodeDir = env.TIDELOOM_BROWSER_NODE_DIR || path.join(root, "build/npm/relay_browser");
+const relayProgram = env.TIDELOOM_RELAY || path.join(root, "build/linux/bin/tideloom-relay");
+const outputDir = env.TIDELOOM_TEST_OUTPUT || path.join(root, "build/linux/test-output");
+const fmhostSetup = {
+  fmhost: env.TIDELOOM_FMHOST || path.join(root, "build/linux/bin/fmhost"),
+  plugin: env.TIDELOOM_PLUGIN || path.join(root, "build/linux/bin/TideLoom.fmx64"),
+  solution: env.TIDELOOM_SOLUTION || path.join(root, "examples/solutions/tideloom_demo.json"),
+};
+// "0" lets the stand-in answer LIST_FILES too, for working on the page without the plug-in.
+const useFmhost = env.TIDELOOM_BROWSER_TEST_FMHOST !== "0";
+
+function skip(reason) {
+  console.log("relay page browser test skipped: " + reason);
+  process.exit(77);
+}
+
+let chromium;
+try {
+  ({ chromium } = createRequire(path.join(nodeDir, "package.json"))("playwright-core"));
+} catch (error) {
+  skip(`playwright-core is not installed in ${nodeDir}; run tests/relay_browser/install_browser_test.sh`);
+}
+if (!existsSync(CHROMIUM)) skip(`${CHROMIUM} is missing; run tests/relay_browser/install_browser_test.sh`);
+if (!existsSync(relayProgram)) skip(`${relayProgram} is not built`);
+if (useFmhost) {
+  for (const file of Object.values(fmhostSetup)) {
+    if (!existsSync(file)) skip(`${file} is missing (set TIDELOOM_BROWSER_TEST_FMHOST=0 to run without fmhost)`);
+  }
+}
+
+// Retries `check` until it stops throwing; the page refreshes on its own, so nothing is clicked.
+async function eventually(check, timeoutMs = 20000) {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    try {
+      return await check();
+    } catch (error) {
+      if (Date.now() > deadline) throw error;
+      await sleep(100);
+    }
+  }
+}
+
+const MAIN_KEY = "DEV-KEY-1";
+const STAGED_KEY = "STAGED-KEY-2";
+
+describe("the relay's web page", () => {
+  let folder;
+  let relay;
+  let fmhost;
+  let context;
+  let page;
+  let staged;
+  const pageErrors = [];
+
+  before(async () => {
+    folder = await makeTemporaryFolder();
+    relay = await startRelay(relayProgram, path.join(folder, "relay-data"));
+    context = await chromium.launchPersistentContext(path.join(folder, "chromium-profile"), {
+      executablePath: CHROMIUM,
+      headless: true,
+      args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+        "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+      viewport: { width: 1280, height: 900 },
+    });
+    page = context.pages()[0] || await context.newPage();
+    page.on("pageerror", (error) => pageErrors.push("page error: " + error.message));
+    page.on("console", (message) => {
+      if (message.type() === "error") pageErrors.push("console: " + message.text() + " at " + JSON.stringify(message.location()));
+    });
+    staged = bridgeStandIn(relay.url, STAGED_KEY);
+    await page.goto(relay.url + "/");
+  });
+
+  after(async () => {
+    try {
+      if (page) {
+        await mkdir(outputDir, { recursive: true });
+        await page.screenshot({ path: path.join(outputDir, "relay-page.png"), fullPage: true });
+      }
+    } finally {
+      if (context) await context.close();
+      if (fmhost) await fmhost.stop();
+      if (relay) await relay.stop();
+      await removeFolder(folder);
+    }
+  });
+
+  const card = (id) => page.locator(`#commands li[data-command-id="${id}"]`);
+  const texts = (locator) => locator.allTextContents();
+
+  async function chooseCommand(type, fields = {}) {
+    await page.selectOption("#command-type", type);
+    for (const [selector, value] of Object.entries(fields)) await page.fill(selector, value);
+  }
+
+  // Submits the form and returns the id the page reports for the new command.
+  async function queueThroughForm() {
+    await page.click("#queue-button");
+    const outcome = await eventually(async () => {
+      const text = await page.textContent("#queue-outcome");
+      assert.match(text, /^Queued \S+ as #\d+\.$/);
+      return text;
+    });
+    return /#(\d+)/.exec(outcome)[1];
+  }
+
+  async function waitForState(id, state) {
+    await eventually(async () => assert.equal(await card(id).getAttribute("data-state"), state));
+  }
+
+  test("a registered installation is listed and its key fills the queue form", async () => {
+    if (useFmhost) {
+      fmhost = await startFmhost({ ...fmhostSetup, relayUrl: relay.url, licenseKey: MAIN_KEY, folder });
+    } else {
+      await bridgeStandIn(relay.url, MAIN_KEY).register("dev@example.com", "machine");
+    }
+    const row = page.locator(`#registrations tr[data-license-key="${MAIN_KEY}"]`);
+    await eventually(async () => assert.equal(await row.count(), 1), 30000)
+      .catch((error) => assert.fail(error.message + (fmhost ? "\nfmhost said:\n" + fmhost.output.text : "")));
+    const cells = await texts(row.locator("td"));
+    assert.deepEqual(cells.slice(0, 4), [MAIN_KEY, "dev@example.com", "machine", "1.6.18"]);
+    assert.equal(await page.inputValue("#license-key"), MAIN_KEY);
+    assert.equal(await page.isVisible("#key-hint"), false);
+  });
+
+  test("LIST_FILES queued through the form comes back as the list of open files", async () => {
+    await chooseCommand("LIST_FILES");
+    for (const field of ["#xml-type", "#file-name", "#xml-content"]) {
+      assert.equal(await page.isVisible(field), false, field + " belongs to other commands");
+    }
+    const id = await queueThroughForm();
+    if (!useFmhost) {
+      const main = bridgeStandIn(relay.url, MAIN_KEY);
+      const command = await main.nextCommand();
+      assert.deepEqual(command, { id, type: "LIST_FILES" });
+      await waitForState(id, "in_flight");
+      await main.push("FILE_LIST", "Sales\rContacts\rInventory", "Open Files");
+      await main.complete(id, "completed");
+    }
+    await eventually(async () => assert.equal(await card(id).getAttribute("data-state"), "completed"), 45000)
+      .catch((error) => assert.fail(error.message + (fmhost ? "\nfmhost said:\n" + fmhost.output.text : "")));
+    const files = await texts(card(id).locator(".value-list li"));
+    for (const name of ["Sales", "Contacts", "Inventory"]) assert.ok(files.includes(name), `${name} in ${files}`);
+    assert.equal(await card(id).locator(".badge").textContent(), "completed");
+    const steps = await texts(card(id).locator(".timeline .code-name"));
+    assert.deepEqual(steps, ["queued", "handed out", "result", "completed"]);
+  });
+
+  test("clipboard XML and context JSON are indented, and XML goes back through SET_CLIPBOARD intact", async () => {
+    await staged.register("staged@example.com", "staging machine");
+    await eventually(async () =>
+      assert.equal(await page.locator(`#registrations tr[data-license-key="${STAGED_KEY}"]`).count(), 1));
+    await page.fill("#license-key", STAGED_KEY);
+
+    await chooseCommand("GET_CLIPBOARD", { "#xml-type": "XMSS" });
+    assert.equal(await page.isVisible("#file-name"), false);
+    const readId = await queueThroughForm();
+    const read = await staged.nextCommand();
+    assert.deepEqual(read, { id: readId, type: "GET_CLIPBOARD", xmlType: "XMSS" });
+    const xml = '<?xml version="1.0"?><fmxmlsnippet type="FMObjectList"><Step enable="True" id="89" ' +
+      'name="# (comment)"><Text>a &lt; b &amp; "c"</Text><Calculation><![CDATA[If ( x < 1 ; "a" )]]>' +
+      '</Calculation><Empty/></Step></fmxmlsnippet>';
+    await staged.push("XMSS", xml);
+    await staged.complete(readId, "completed");
+    await waitForState(readId, "completed");
+    assert.equal(await card(readId).locator("pre.code.xml").textContent(), [
+      '<?xml version="1.0"?>',
+      '<fmxmlsnippet type="FMObjectList">',
+      '  <Step enable="True" id="89" name="# (comment)">',
+      '    <Text>a &lt; b &amp; "c"</Text>',
+      '    <Calculation><![CDATA[If ( x < 1 ; "a" )]]></Calculation>',
+      "    <Empty/>",
+      "  </Step>",
+      "</fmxmlsnippet>",
+    ].join("\n"));
+
+    await chooseCommand("DEBUG_CONTEXT", { "#file-name": "Sales" });
+    assert.equal(await page.isVisible("#xml-type"), false);
+    const debugId = await queueThroughForm();
+    assert.deepEqual(await staged.nextCommand(), { id: debugId, type: "DEBUG_CONTEXT", fileName: "Sales" });
+    const report = { target: "Sales", files: ["Sales", "Contacts"], layout: { name: "Invoices", table: "Invoices" } };
+    await staged.push("CONTEXT_DEBUG", JSON.stringify(report), "FileMaker Context Debug");
+    await staged.complete(debugId, "completed");
+    await waitForState(debugId, "completed");
+    assert.equal(await card(debugId).locator("pre.code.json").textContent(), JSON.stringify(report, null, 2));
+    assert.equal(await card(debugId).locator(".result-title").textContent(), "FileMaker Context Debug");
+
+    await card(readId).locator("button", { hasText: "Use for SET_CLIPBOARD" }).click();
+    assert.equal(await page.inputValue("#command-type"), "SET_CLIPBOARD");
+    assert.equal(await page.isVisible("#xml-content"), true);
+    const writeId = await queueThroughForm();
+    assert.deepEqual(await staged.nextCommand(), { id: writeId, type: "SET_CLIPBOARD", xmlType: "XMSS", xmlContent: xml });
+    await staged.complete(writeId, "completed");
+    await waitForState(writeId, "completed");
+    assert.equal(await card(writeId).locator(".command-error").count(), 0);
+  });
+
+  test("GET_SCHEMA's status records form a timeline and its uploaded file downloads from the page", async () => {
+    await chooseCommand("GET_SCHEMA", { "#file-name": "Sales" });
+    const id = await queueThroughForm();
+    assert.deepEqual(await staged.nextCommand(), { id, type: "GET_SCHEMA", fileName: "Sales" });
+    await staged.diagnostic("LR_SCHEMA_QUEUED", "received", 'Queued \u2014 waiting for "Sales" to be active in FileMaker...');
+    await waitForState(id, "in_flight");
+    await eventually(async () => assert.deepEqual(
+      await texts(card(id).locator(".timeline .code-name")), ["queued", "handed out", "LR_SCHEMA_QUEUED"]));
+    await staged.diagnostic("LR_SCRIPT_TRIGGER", "received", 'Triggering "TideLoom Live Push" in "Sales"...');
+    await staged.diagnostic("LR_SCRIPT_TRIGGERED", "received", 'Script queued \u2014 waiting for FileMaker to run "TideLoom Live Push"...');
+    const schema = '<?xml version="1.0" encoding="UTF-8"?>\n<FMSaveAsXML File="Sales.fmp12">Caf\u00e9</FMSaveAsXML>\n';
+    await staged.upload("Sales.fmp12.xml", new TextEncoder().encode(schema));
+    await staged.complete(id, "completed");
+    await waitForState(id, "completed");
+
+    const timeline = card(id).locator(".timeline li");
+    assert.deepEqual(await texts(timeline.locator(".code-name")), [
+      "queued", "handed out", "LR_SCHEMA_QUEUED", "LR_SCRIPT_TRIGGER", "LR_SCRIPT_TRIGGERED", "file stored", "completed"]);
+    assert.equal(await timeline.nth(2).locator(".message").textContent(),
+      'Queued \u2014 waiting for "Sales" to be active in FileMaker...');
+
+    const link = page.locator("#files tbody a", { hasText: "Sales.fmp12.xml" });
+    await eventually(async () => assert.equal(await link.count(), 1));
+    assert.equal(await link.getAttribute("download"), "Sales.fmp12.xml");
+    const row = await texts(page.locator("#files tbody tr", { has: page.locator("a", { hasText: "Sales.fmp12.xml" }) }).locator("td"));
+    assert.equal(row[4], "#" + id);
+    const downloaded = await page.evaluate(async (href) => (await fetch(href)).text(), await link.getAttribute("href"));
+    assert.equal(downloaded, schema);
+  });
+
+  test("failures and hostile texts are shown as plain text and never run", async () => {
+    const hostile = bridgeStandIn(relay.url, "HOSTILE-KEY");
+    await hostile.register('<img src=x onerror="window.__ran=1">', "<b>machine</b>");
+    const fileName = "<script>window.__ran=2</script>";
+    const failure = '<img src=x onerror="window.__ran=3">No file named that';
+    await page.fill("#license-key", "HOSTILE-KEY");
+    await chooseCommand("DEBUG_CONTEXT", { "#file-name": fileName });
+    const id = await queueThroughForm();
+    await hostile.nextCommand();
+    await hostile.push("CONTEXT_DEBUG", "<a><b></a>", "FileMaker Context Debug");
+    await hostile.diagnostic("LR_TIMEOUT", "error", '<img src=x onerror="window.__ran=4">');
+    await hostile.complete(id, "failed", failure);
+    await waitForState(id, "failed");
+
+    assert.equal(await card(id).locator(".command-error").textContent(), failure);
+    assert.equal(await card(id).locator(".payload dd").first().textContent(), fileName);
+    // Not well-formed: shown exactly as received rather than half-indented.
+    assert.equal(await card(id).locator("pre.code").textContent(), "<a><b></a>");
+    const timeline = card(id).locator(".timeline li");
+    assert.equal(await timeline.filter({ hasText: "LR_TIMEOUT" }).locator(".message").textContent(),
+      '<img src=x onerror="window.__ran=4">');
+    assert.deepEqual((await texts(timeline.locator(".code-name"))).slice(-1), ["failed"]);
+    const row = page.locator('#registrations tr[data-license-key="HOSTILE-KEY"] td');
+    await eventually(async () => assert.equal(await row.nth(1).textContent(), '<img src=x onerror="window.__ran=1">'));
+    assert.equal(await page.locator("main img, main script, main b").count(), 0);
+    assert.equal(await page.evaluate(() => window.__ran), undefined);
+  });
+
+  test("the page raised no script or policy errors", () => {
+    assert.deepEqual(pageErrors, []);
+  });
+});
