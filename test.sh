@@ -7,6 +7,8 @@ cd "$root"
 
 scripts/install_packages.sh
 scripts/build.sh all
+tests/docs/install_node_packages.sh
+tests/relay_browser/install_browser_test.sh
 
 # A fresh Wine prefix for every run, so no clipboard or AppData of an earlier run leaks in.
 export WINEPREFIX=$root/build/windows/wineprefix

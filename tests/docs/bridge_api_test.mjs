@@ -1,0 +1,339 @@
+// Checks docs/bridge-api.yaml against OpenAPI 3.1, against the plug-in's source, against the
+// relay's route table, and against a running relay.
+//   node bridge_api_test.mjs --document docs/bridge-api.yaml --source REPO --modules NODE_MODULES
+//                            [--relay path/to/tideloom-relay]
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn } from 'node:child_process';
+import { mkdtempSync, readFileSync, readdirSync, rmSync, statSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { createInterface } from 'node:readline';
+import { pathToFileURL } from 'node:url';
+
+function option(name) {
+  const at = process.argv.indexOf(`--${name}`);
+  return at > 0 && at + 1 < process.argv.length ? process.argv[at + 1] : undefined;
+}
+
+const apiPath = option('document');
+const sourceRoot = option('source');
+const modules = option('modules');
+const relayProgram = option('relay');
+if (!apiPath || !sourceRoot || !modules) {
+  console.error('usage: bridge_api_test.mjs --document FILE --source REPO --modules DIR [--relay EXE]');
+  process.exit(2);
+}
+
+async function importModule(relativeEntry) {
+  const entry = join(modules, relativeEntry);
+  try {
+    statSync(entry);
+  } catch {
+    console.error(`${entry} is missing: run tests/docs/install_node_packages.sh first`);
+    process.exit(2);
+  }
+  return import(pathToFileURL(entry).href);
+}
+
+const { Validator } = await importModule('@seriousme/openapi-schema-validator/index.js');
+const YAML = (await importModule('yaml/dist/index.js')).default;
+const Ajv2020 = (await importModule('ajv/dist/2020.js')).default;
+
+const apiText = readFileSync(apiPath, 'utf8');
+const apiDoc = YAML.parse(apiText);
+const METHODS = ['get', 'put', 'post', 'delete', 'patch', 'head', 'options'];
+
+// Every operation as {method, path, operation}, method in upper case.
+function documentedOperations() {
+  const found = [];
+  for (const [path, item] of Object.entries(apiDoc.paths ?? {})) {
+    for (const method of METHODS) {
+      if (item[method]) found.push({ method: method.toUpperCase(), path, operation: item[method] });
+    }
+  }
+  return found;
+}
+
+function resolveRef(node) {
+  while (node && node.$ref) {
+    node = node.$ref
+      .replace(/^#\//, '')
+      .split('/')
+      .reduce((at, key) => at[key.replace(/~1/g, '/').replace(/~0/g, '~')], apiDoc);
+  }
+  return node;
+}
+
+function parametersOf(operation) {
+  return (operation.parameters ?? []).map(resolveRef);
+}
+
+// A concrete path for a path template, filled from the parameters' examples.
+function samplePath(path, operation, values = {}) {
+  return path.replace(/\{([^}]+)\}/g, (_, name) => {
+    const parameter = parametersOf(operation).find((p) => p.in === 'path' && p.name === name);
+    assert.ok(parameter, `${path}: path parameter ${name} is not declared`);
+    const value = values[name] ?? parameter.example;
+    assert.ok(value !== undefined, `${path}: path parameter ${name} has no example`);
+    return encodeURIComponent(String(value));
+  });
+}
+
+function sampleQuery(operation) {
+  const query = new URLSearchParams();
+  for (const parameter of parametersOf(operation)) {
+    if (parameter.in !== 'query') continue;
+    const value = parameter.example ?? parameter.schema?.const;
+    assert.ok(value !== undefined, `query parameter ${parameter.name} has no example`);
+    query.set(parameter.name, String(value));
+  }
+  const text = query.toString();
+  return text ? `?${text}` : '';
+}
+
+function sourceFiles(folder, extensions) {
+  const files = [];
+  for (const entry of readdirSync(folder, { withFileTypes: true })) {
+    const full = join(folder, entry.name);
+    if (entry.isDirectory()) files.push(...sourceFiles(full, extensions));
+    else if (extensions.some((extension) => entry.name.endsWith(extension))) files.push(full);
+  }
+  return files;
+}
+
+function readAll(folder, extensions) {
+  return sourceFiles(folder, extensions).map((file) => readFileSync(file, 'utf8')).join('\n');
+}
+
+// The relay's route table: entries such as {"POST", R"(/api/live/ingest/(.+))", HandleIngest}.
+function relayRoutes() {
+  const text = readAll(join(sourceRoot, 'relay'), ['.cpp', '.h']);
+  const entry =
+    /\{\s*"(GET|POST|PUT|DELETE|PATCH)"\s*,\s*(?:R"\((.*?)\)"|"((?:[^"\\]|\\.)*)")\s*,\s*\w+\s*\}/g;
+  const routes = [];
+  for (const match of text.matchAll(entry)) {
+    const pattern = match[2] ?? match[3].replace(/\\(.)/g, '$1');
+    routes.push({ method: match[1], pattern, regex: new RegExp(`^(?:${pattern})$`) });
+  }
+  return routes;
+}
+
+// Every example of a request or response body in the document, with the schema it illustrates.
+function bodyExamples() {
+  const found = [];
+  for (const { method, path, operation } of documentedOperations()) {
+    const contents = [];
+    if (operation.requestBody) {
+      contents.push(['request', resolveRef(operation.requestBody).content ?? {}]);
+    }
+    for (const [status, response] of Object.entries(operation.responses ?? {})) {
+      contents.push([`response ${status}`, resolveRef(response).content ?? {}]);
+    }
+    for (const [where, content] of contents) {
+      for (const [mediaType, media] of Object.entries(content)) {
+        const label = `${method} ${path} ${where} ${mediaType}`;
+        if (media.example !== undefined) found.push({ label, schema: media.schema, value: media.example });
+        for (const [name, example] of Object.entries(media.examples ?? {})) {
+          found.push({ label: `${label} (${name})`, schema: media.schema, value: resolveRef(example).value });
+        }
+      }
+    }
+  }
+  return found;
+}
+
+function schemaValidator() {
+  const ajv = new Ajv2020({ strict: false, allErrors: true });
+  const id = 'https://tideloom.invalid/bridge-api.json';
+  ajv.addSchema({ $id: id, components: apiDoc.components });
+  return (schema, value) => {
+    const rewritten = JSON.parse(
+      JSON.stringify(schema).replaceAll('"#/components/', `"${id}#/components/`),
+    );
+    const validate = ajv.compile(rewritten);
+    return validate(value) ? '' : ajv.errorsText(validate.errors);
+  };
+}
+
+test('bridge-api.yaml is a valid OpenAPI 3.1 document whose references all resolve', async () => {
+  const validator = new Validator();
+  const result = await validator.validate(apiText);
+  assert.equal(result.valid, true, JSON.stringify(result.errors, null, 2));
+  assert.equal(validator.version, '3.1');
+  assert.doesNotThrow(() => validator.resolveRefs());
+  assert.ok(documentedOperations().length > 0);
+});
+
+test('every body example in bridge-api.yaml matches its schema', () => {
+  const check = schemaValidator();
+  const examples = bodyExamples().filter((example) => example.schema);
+  assert.ok(examples.length >= 8, `only ${examples.length} examples found`);
+  for (const example of examples) {
+    assert.equal(check(example.schema, example.value), '', example.label);
+  }
+  // The schemas must also refuse what the plug-in would not read.
+  const pollReply = { $ref: '#/components/schemas/PollReply' };
+  assert.notEqual(check(pollReply, { command: { id: 7, type: 'LIST_FILES' } }), '');
+  assert.notEqual(check(pollReply, { command: { id: '7' } }), '');
+  assert.notEqual(check({ $ref: '#/components/schemas/Completion' }, { licenseKey: 'K', status: 'done' }), '');
+});
+
+test('the plug-in sends to documented paths and query parameters with the documented user agent', () => {
+  const source = readAll(join(sourceRoot, 'src'), ['.cpp', '.h']);
+  const operations = documentedOperations();
+  const literals = [...source.matchAll(/"(\/api\/[^"\\?]*)/g)].map((match) => match[1]);
+  assert.ok(literals.length > 0, 'no /api/ path found in src/');
+  // A literal is a whole path, or ends in "/" where a key or an id follows.
+  const covers = (literal, path) => path === literal || (literal.endsWith('/') && path.startsWith(literal));
+  for (const literal of literals) {
+    assert.ok(
+      operations.some(({ path }) => covers(literal, path)),
+      `the plug-in uses ${literal}, which is no documented path`,
+    );
+  }
+  for (const { path, operation } of operations) {
+    assert.ok(
+      literals.some((literal) => covers(literal, path)),
+      `documented ${path} is not used by the plug-in`,
+    );
+    for (const parameter of parametersOf(operation).filter((p) => p.in === 'query')) {
+      assert.match(source, new RegExp(`[?&]${parameter.name}=`), `query parameter ${parameter.name}`);
+    }
+    const body = operation.requestBody && resolveRef(operation.requestBody).content?.['application/json'];
+    for (const member of Object.keys(resolveRef(body?.schema)?.properties ?? {})) {
+      assert.ok(
+        source.includes(`"${member}"`) || source.includes(`\\"${member}\\"`),
+        `${path}: member ${member} does not occur in the plug-in's source`,
+      );
+    }
+  }
+  const userAgent = resolveRef(apiDoc.components.parameters.UserAgent).schema.const;
+  const httpBackEnds = ['http_curl.cpp', 'http_winhttp.cpp'].map((file) =>
+    readFileSync(join(sourceRoot, 'src', 'platform', file), 'utf8'),
+  );
+  for (const backEnd of httpBackEnds) assert.ok(backEnd.includes(`"${userAgent}"`), userAgent);
+});
+
+test("the relay's /api/ routes are exactly the documented operations", () => {
+  const routes = relayRoutes();
+  assert.ok(routes.length > 0, "no route table found in relay/ (entries like {\"GET\", \"/path\", Handler})");
+  const apiRoutes = routes.filter((route) => route.pattern.startsWith('/api/'));
+  const operations = documentedOperations();
+  for (const { method, path, operation } of operations) {
+    const concrete = samplePath(path, operation);
+    assert.ok(
+      apiRoutes.some((route) => route.method === method && route.regex.test(concrete)),
+      `documented ${method} ${path} (as ${concrete}) has no relay route`,
+    );
+  }
+  for (const route of apiRoutes) {
+    assert.ok(
+      operations.some(
+        ({ method, path, operation }) => method === route.method && route.regex.test(samplePath(path, operation)),
+      ),
+      `relay route ${route.method} ${route.pattern} is not documented`,
+    );
+  }
+});
+
+function startRelay(dataDir) {
+  return spawn(relayProgram, ['--host', '127.0.0.1', '--port', '0', '--data', dataDir], {
+    stdio: ['ignore', 'pipe', 'inherit'],
+  });
+}
+
+// The address from the relay's first lines ("... listening on http://127.0.0.1:PORT").
+function relayAddress(relay) {
+  const lines = createInterface({ input: relay.stdout });
+  return new Promise((resolve, reject) => {
+    relay.once('error', reject);
+    relay.once('exit', (code) => reject(new Error(`tideloom-relay exited with ${code}`)));
+    lines.on('line', (line) => {
+      const match = line.match(/https?:\/\/\S+/);
+      if (match) resolve(match[0].replace(/\/$/, ''));
+    });
+  });
+}
+
+async function send(baseUrl, method, path, body, contentType = 'application/json') {
+  const init = { method, headers: { 'User-Agent': 'TideLoom/1.0' } };
+  if (body !== undefined) {
+    init.body = typeof body === 'string' || body instanceof Uint8Array ? body : JSON.stringify(body);
+    init.headers['Content-Type'] = contentType;
+  }
+  const response = await fetch(baseUrl + path, init);
+  return { status: response.status, text: await response.text() };
+}
+
+function firstRequestExample(operation) {
+  const content = resolveRef(operation.requestBody)?.content ?? {};
+  const media = Object.values(content)[0];
+  if (!media) return undefined;
+  if (media.example !== undefined) return media.example;
+  const first = Object.values(media.examples ?? {})[0];
+  return first && resolveRef(first).value;
+}
+
+// The bytes the plug-in looks for: "name":"value" with no blank, first occurrence.
+function readMember(text, name) {
+  const at = text.indexOf(`"${name}":"`);
+  if (at < 0) return undefined;
+  const start = at + name.length + 4;
+  return text.slice(start, text.indexOf('"', start));
+}
+
+test('a running relay answers every documented operation the way the plug-in reads replies', { skip: !relayProgram, timeout: 60000 }, async () => {
+  const dataDir = mkdtempSync(join(tmpdir(), 'tideloom-docs-'));
+  const relay = startRelay(dataDir);
+  try {
+    const baseUrl = await relayAddress(relay);
+    const check = schemaValidator();
+    const byId = Object.fromEntries(documentedOperations().map((entry) => [entry.operation.operationId, entry]));
+    const exercised = new Set();
+    const call = async (operationId, { body, pathValues } = {}) => {
+      assert.ok(byId[operationId], `bridge-api.yaml has no operation ${operationId}`);
+      const { method, path, operation } = byId[operationId];
+      exercised.add(operationId);
+      const contentType = Object.keys(resolveRef(operation.requestBody)?.content ?? { 'application/json': 0 })[0];
+      const payload = body ?? firstRequestExample(operation);
+      const reply = await send(baseUrl, method, samplePath(path, operation, pathValues) + sampleQuery(operation),
+        payload, contentType);
+      assert.ok(reply.status >= 200 && reply.status <= 299, `${operationId}: HTTP ${reply.status} ${reply.text}`);
+      const documented = resolveRef(operation.responses['200'])?.content?.['application/json']?.schema;
+      if (documented) assert.equal(check(documented, JSON.parse(reply.text)), '', `${operationId} reply ${reply.text}`);
+      return reply.text;
+    };
+
+    await call('register');
+    const idle = await call('nextCommand');
+    assert.ok(idle.includes('"command":null') || idle.includes('"command": null'), idle);
+
+    const queued = await send(baseUrl, 'POST', '/dev/commands', {
+      licenseKey: 'K1', type: 'SET_CLIPBOARD', xmlType: 'XMSS', xmlContent: '<fmxmlsnippet>"quoted"</fmxmlsnippet>',
+    });
+    assert.equal(queued.status, 200, queued.text);
+    const id = JSON.parse(queued.text).id;
+    const polled = await call('nextCommand');
+    assert.equal(readMember(polled, 'id'), String(id), `the id must be a string member: ${polled}`);
+    assert.equal(readMember(polled, 'type'), 'SET_CLIPBOARD', polled);
+    assert.equal(readMember(polled, 'xmlType'), 'XMSS', polled);
+    assert.ok(polled.includes('"xmlContent":"<fmxmlsnippet>\\"quoted\\"</fmxmlsnippet>"'), polled);
+
+    await call('pushResult');
+    await call('postDiagnostic');
+    await call('ingestSchema', { body: new Uint8Array([0x3c, 0x00, 0xff, 0x3e]) });
+    await call('completeCommand', { pathValues: { id } });
+    const version = await call('pluginVersion');
+    assert.equal(readMember(version, 'version'), '1.6.18', version);
+
+    assert.deepEqual([...exercised].sort(), Object.keys(byId).sort());
+  } finally {
+    if (relay.exitCode === null && relay.signalCode === null) {
+      const exited = new Promise((resolve) => relay.once('exit', resolve));
+      relay.kill('SIGTERM');
+      await exited;
+    }
+    rmSync(dataDir, { recursive: true, force: true });
+  }
+});
