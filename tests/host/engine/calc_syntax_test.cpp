@@ -77,34 +77,11 @@ TEST_F(CalcSyntaxTest, NestingBeyondTheLimitIsAnErrorNotACrash) {
 
 TEST_F(CalcSyntaxTest, MalformedExpressionsAreSyntaxErrors) {
   const char* const malformed[] = {
-      "",
-      "   ",
-      "\"not closed",
-      R"("ends in an escaped quote\")",
-      "/* not closed",
-      "\"a\" &",
-      "& \"a\"",
-      "\"a\" \"b\"",
-      "(\"a\"",
-      "\"a\")",
-      "Char ( 65",
-      "Char ( 65 ; )",
-      "Char ( ; 65 )",
-      "PatternCount ( \"a\" ;; \"a\" )",
-      "Get ( )",
-      "Get ( \"FileName\" )",
-      "Get FileName",
-      "1.2.3",
-      "12abc",
-      "$",
-      "$x ( 1 )",
-      "Table::Field",
-      "\"a\" = \"b\"",
-      "#",
-      "Let ( [ x = 1 ] x )",
-      "Let ( [ x 1 ] ; x )",
-      "Let ( [ x = 1 ; ] ; x )",
-  };
+      "", "   ", "\"not closed", R"("ends in an escaped quote\")", "/* not closed", "\"a\" &",
+      "& \"a\"", "\"a\" \"b\"", "(\"a\"", "\"a\")", "Char ( 65", "Char ( 65 ; )", "Char ( ; 65 )",
+      "PatternCount ( \"a\" ;; \"a\" )", "Get ( )", "Get ( \"FileName\" )", "Get FileName",
+      "1.2.3", "12abc", "$", "$x ( 1 )", "Table::Field", "\"a\" = \"b\"", "#",
+      "Let ( [ x = 1 ] x )", "Let ( [ x 1 ] ; x )", "Let ( [ x = 1 ; ] ; x )"};
   for (const char* expression : malformed) {
     EXPECT_EQ(kCalcErrorSyntax, Error(expression)) << expression;
   }

@@ -17,13 +17,10 @@ TEST_F(NameFunctionsTest, GetAnswersFromTheSolutionAndTheContextFile) {
   EXPECT_EQ(kCalcErrorGetParameter, Error("Get ( NoSuchThing )"));
   solution->windows.clear();
   EXPECT_EQ("", Text("Get ( WindowName )"));
+  EXPECT_EQ(kCalcErrorFileMissing, Error("\"x\"", "Nowhere"));  // a context file not open
 }
 
-TEST_F(NameFunctionsTest, AContextFileThatIsNotOpenFailsEveryEvaluation) {
-  EXPECT_EQ(kCalcErrorFileMissing, Error("\"x\"", "Nowhere"));
-}
-
-TEST_F(NameFunctionsTest, WindowAndDatabaseListsAreReturnSeparatedWithoutATrailingReturn) {
+TEST_F(NameFunctionsTest, WindowAndDatabaseListsAreReturnSeparatedAndMatchFileNamesAsWholeWords) {
   EXPECT_EQ(
       "Sales - Invoices (Detail)\rContacts - People (List)\rInventory - Products (Table)\r"
       "Sales - Dashboard",
@@ -35,9 +32,7 @@ TEST_F(NameFunctionsTest, WindowAndDatabaseListsAreReturnSeparatedWithoutATraili
   EXPECT_EQ(Text("DatabaseNames"), Text("DatabaseNames ( \"Inventory\" )"));
   EXPECT_EQ(kCalcErrorFileMissing, Error("WindowNames ( \"Nowhere\" )"));
   EXPECT_EQ(kCalcErrorFileMissing, Error("DatabaseNames ( \"Nowhere\" )"));
-}
-
-TEST_F(NameFunctionsTest, AFilesWindowsAreThoseTitledWithItsNameAsAWholeWord) {
+  // A file's windows are those titled with its name as a whole word.
   solution->windows = {"Sales", "SalesArchive - Old", "Sales 2", "sales - lower", "Contacts"};
   EXPECT_EQ("Sales\rSales 2\rsales - lower", Text("WindowNames ( \"Sales\" )"));
   solution->windows.clear();
@@ -56,9 +51,7 @@ TEST_F(NameFunctionsTest, SchemaListsFollowTheSolutionsOrder) {
   EXPECT_EQ("[Full Access]\rWarehouse", Text("PrivilegeSetNames ( \"Inventory\" )"));
   EXPECT_EQ("FormatPhone", Text("CustomFunctionNames ( \"Contacts\" )"));
   EXPECT_EQ("", Text("CustomFunctionNames ( \"Inventory\" )"));
-}
-
-TEST_F(NameFunctionsTest, CustomFunctionNamesWithoutAFileListsTheContextFiles) {
+  // Without a file it lists the context file's.
   EXPECT_EQ("FormatCurrency\rInvoiceAge", Text("CustomFunctionNames"));
   EXPECT_EQ("FormatCurrency\rInvoiceAge", Text("CustomFunctionNames ( )"));
   EXPECT_EQ("FormatPhone", Text("CustomFunctionNames", "Contacts"));
@@ -77,12 +70,6 @@ TEST_F(NameFunctionsTest, MissingFilesTablesAndWrongArgumentCountsAreErrors) {
   EXPECT_EQ(kCalcErrorArgumentCount, Error("Char"));
   EXPECT_EQ(kCalcErrorUnknownFunction, Error("NoSuchFunction ( 1 )"));
   EXPECT_EQ(kCalcErrorUnknownFunction, Error("Sales"));
-}
-
-TEST_F(NameFunctionsTest, FunctionNamesIgnoreLetterCase) {
-  EXPECT_EQ("Sales.fmp12\rContacts.fmp12\rInventory", Text("databasenames"));
-  EXPECT_EQ("People\rCompanies\rAddresses", Text("TABLENAMES ( \"Contacts\" )"));
-  EXPECT_EQ("A", Text("cHaR ( 65 )"));
 }
 
 TEST_F(NameFunctionsTest, TheLivePushScriptCheckCountsExactLinesOnly) {
@@ -110,6 +97,8 @@ TEST_F(NameFunctionsTest, CharGivesTheCodePointsCharacter) {
   EXPECT_EQ("", Text("Char ( 99999999999999999999 )"));
   EXPECT_EQ("", Text("Char ( \"none\" )"));
   EXPECT_EQ("A", Text("Char ( 65.9 )"));
+  EXPECT_EQ("A", Text("cHaR ( 65 )"));
+  EXPECT_EQ("Sales.fmp12\rContacts.fmp12\rInventory", Text("databasenames"));
 }
 
 TEST_F(NameFunctionsTest, PatternCountIsCaseBlindAndCountsWithoutOverlap) {

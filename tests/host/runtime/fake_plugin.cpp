@@ -2,7 +2,6 @@
 // tested without TideLoom itself. Its functions report what they saw as their text results.
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,247 +15,183 @@
 
 namespace {
 
-struct SeenRecord {
-  int16_t interfaceVersion = 0;
-  uint8_t message = 0;
-  uint8_t param1 = 0;
-  uint64_t bufferCapacity = 0;
-  uint64_t result = 0;
-  HostStartScriptCallback startScript = nullptr;
-  HostCurrentEnvironmentCallback currentEnvironment = nullptr;
-};
-
-SeenRecord lastRecord;
+HostCallRecord lastRecord{};
 std::string idleAction;
 std::vector<std::string> eventLog;
+HostError lastError;
 
-HostError Fresh() { return HostError{1, 0}; }
+// Every call gets a clean error record; lastError then holds what that call reported.
+HostError* Fresh() {
+  lastError = HostError{1, 0};
+  return &lastError;
+}
 
 std::string Utf8(const HostText* text) {
-  HostError error = Fresh();
-  const uint32_t size = FM_Text_GetSize(text, &error);
-  if (error.code != 0 || size == 0) return "";
+  const uint32_t size = FM_Text_GetSize(text, Fresh());
+  if (lastError.code != 0 || size == 0) return "";
   std::string bytes(4 * std::size_t{size} + 1, '\0');
-  FM_Text_GetBytes(text, bytes.data(), static_cast<uint32_t>(bytes.size()), 0, size, 1, &error);
-  return error.code != 0 ? "" : std::string(bytes.c_str());
+  FM_Text_GetBytes(text, bytes.data(), static_cast<uint32_t>(bytes.size()), 0, size, 1, Fresh());
+  return lastError.code != 0 ? "" : std::string(bytes.c_str());
 }
 
 std::u16string Units(const HostText* text) {
-  HostError error = Fresh();
-  const uint32_t size = FM_Text_GetSize(text, &error);
-  std::u16string units(size, u'\0');
-  if (size > 0)
-    FM_Text_GetUnicode(text, reinterpret_cast<uint16_t*>(units.data()), 0, size, &error);
+  std::u16string units(FM_Text_GetSize(text, Fresh()), u'\0');
+  if (!units.empty()) {
+    FM_Text_GetUnicode(text, reinterpret_cast<uint16_t*>(units.data()), 0,
+                       static_cast<uint32_t>(units.size()), Fresh());
+  }
   return units;
 }
 
 const HostText* ParameterText(const HostDataVect* parameters, uint32_t index) {
-  HostError error = Fresh();
-  if (index >= FM_DataVect_Size(parameters, &error)) return nullptr;
-  const HostData* value = FM_DataVect_At(parameters, index, &error);
-  return error.code == 0 ? FM_Data_GetAsText(value, &error) : nullptr;
+  if (index >= FM_DataVect_Size(parameters, Fresh())) return nullptr;
+  const HostData* value = FM_DataVect_At(parameters, index, Fresh());
+  return lastError.code == 0 ? FM_Data_GetAsText(value, Fresh()) : nullptr;
 }
 
-std::string Parameter(const HostDataVect* parameters, uint32_t index) {
-  const HostText* text = ParameterText(parameters, index);
-  return text != nullptr ? Utf8(text) : "";
-}
-
-// A host text holding UTF-8; deleted by the guard's end.
+// A host text holding UTF-8, deleted with the guard.
 struct OwnedText {
-  explicit OwnedText(const std::string& utf8) {
-    HostError error = Fresh();
-    text = FM_Text_Constructor1(&error);
-    error = Fresh();
-    FM_Text_Assign(text, utf8.c_str(), 1, &error);
+  explicit OwnedText(const std::string& utf8) : text(FM_Text_Constructor1(Fresh())) {
+    FM_Text_Assign(text, utf8.c_str(), 1, Fresh());
   }
-  ~OwnedText() {
-    HostError error = Fresh();
-    FM_Text_Delete(text, &error);
-  }
+  ~OwnedText() { FM_Text_Delete(text, Fresh()); }
   OwnedText(const OwnedText&) = delete;
   OwnedText& operator=(const OwnedText&) = delete;
-  HostText* text = nullptr;
+  HostText* text;
 };
 
 void SetResult(HostData* result, const std::string& utf8) {
   OwnedText text(utf8);
-  HostError error = Fresh();
-  const HostLocale* locale = FM_Data_GetLocale(result, &error);
-  error = Fresh();
-  FM_Data_SetAsText(result, text.text, locale, 1, &error);
+  const HostLocale* locale = FM_Data_GetLocale(result, Fresh());
+  FM_Data_SetAsText(result, text.text, locale, 1, Fresh());
 }
 
 // Evaluates in an environment; "error N" for an evaluation error.
 std::string EvaluateIn(const HostExprEnv* environment, const std::string& expression) {
   OwnedText text(expression);
-  HostError error = Fresh();
-  HostData* value = FM_Data_Constructor1(&error);
-  error = Fresh();
-  const int16_t code = FM_ExprEnv_Evaluate(environment, text.text, value, &error);
-  error = Fresh();
+  HostData* value = FM_Data_Constructor1(Fresh());
+  const int16_t code = FM_ExprEnv_Evaluate(environment, text.text, value, Fresh());
   const std::string answer =
-      code != 0 ? "error " + std::to_string(code) : Utf8(FM_Data_GetAsText(value, &error));
-  error = Fresh();
-  FM_Data_Delete(value, &error);
+      code != 0 ? "error " + std::to_string(code) : Utf8(FM_Data_GetAsText(value, Fresh()));
+  FM_Data_Delete(value, Fresh());
   return answer;
 }
 
 int16_t StartScript(const std::string& file, const std::string& script) {
   if (lastRecord.startScript == nullptr) return -100;
-  OwnedText fileText(file);
-  OwnedText scriptText(script);
+  OwnedText fileText(file), scriptText(script);
   return lastRecord.startScript(file.empty() ? nullptr : fileText.text, scriptText.text, 2,
                                 nullptr);
 }
 
-int16_t Echo(int16_t, const HostExprEnv*, const HostDataVect* parameters, HostData* result) {
-  HostError error = Fresh();
-  const uint32_t count = FM_DataVect_Size(parameters, &error);
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
   std::string joined;
-  for (uint32_t i = 0; i < count; ++i)
-    joined += (i > 0 ? "|" : "") + Parameter(parameters, i);
-  SetResult(result, joined);
-  return 0;
+  for (const std::string& part : parts) joined += (joined.empty() ? "" : separator) + part;
+  return joined;
 }
 
-int16_t Eval(int16_t, const HostExprEnv* environment, const HostDataVect* parameters,
-             HostData* result) {
-  SetResult(result, EvaluateIn(environment, Parameter(parameters, 0)));
-  return 0;
-}
-
-int16_t StartScriptFunction(int16_t, const HostExprEnv*, const HostDataVect* parameters,
-                            HostData* result) {
-  HostError error = Fresh();
-  const bool withFile = FM_DataVect_Size(parameters, &error) == 2;
-  const int16_t code = withFile ? StartScript(Parameter(parameters, 0), Parameter(parameters, 1))
-                                : StartScript("", Parameter(parameters, 0));
-  SetResult(result, std::to_string(code));
-  return 0;
-}
-
-int16_t UnitsFunction(int16_t, const HostExprEnv*, const HostDataVect* parameters,
-                      HostData* result) {
-  std::string hex;
-  for (const char16_t unit : Units(ParameterText(parameters, 0))) {
-    char four[8];
-    std::snprintf(four, sizeof four, "%04X", static_cast<unsigned>(unit));
-    hex += (hex.empty() ? "" : " ") + std::string(four);
-  }
-  SetResult(result, hex);
-  return 0;
-}
-
-int16_t Fail(int16_t, const HostExprEnv*, const HostDataVect* parameters, HostData* result) {
-  SetResult(result, "not this");
-  return static_cast<int16_t>(std::stoi(Parameter(parameters, 0)));
-}
-
-int16_t OnIdle(int16_t, const HostExprEnv*, const HostDataVect* parameters, HostData* result) {
-  idleAction = Parameter(parameters, 0);
-  SetResult(result, "OK");
-  return 0;
-}
-
-int16_t LastCall(int16_t, const HostExprEnv*, const HostDataVect*, HostData* result) {
-  SetResult(result, "v=" + std::to_string(lastRecord.interfaceVersion) +
-                        " m=" + std::to_string(lastRecord.message) +
-                        " p=" + std::to_string(lastRecord.param1) +
-                        " c=" + std::to_string(lastRecord.bufferCapacity) +
-                        " r=" + std::to_string(lastRecord.result));
-  return 0;
-}
-
-int16_t Log(int16_t, const HostExprEnv*, const HostDataVect*, HostData* result) {
-  std::string joined;
-  for (const std::string& event : eventLog)
-    joined += (joined.empty() ? "" : ",") + event;
-  SetResult(result, joined);
-  return 0;
-}
-
-int16_t Mark(int16_t, const HostExprEnv* environment, const HostDataVect* parameters,
-             HostData* result) {
-  eventLog.push_back(Parameter(parameters, 0) + "@" + EvaluateIn(environment, "Get(FileName)"));
-  SetResult(result, "OK");
-  return 0;
-}
-
-// Evaluates before and after binding a new environment to the current context.
-int16_t ContextEval(int16_t, const HostExprEnv*, const HostDataVect* parameters, HostData* result) {
-  HostError error = Fresh();
-  HostExprEnv* environment = FM_ExprEnv_Constructor1(&error);
-  const std::string before = EvaluateIn(environment, Parameter(parameters, 0));
-  const int16_t bound = lastRecord.currentEnvironment(environment);
-  const std::string after = EvaluateIn(environment, Parameter(parameters, 0));
-  error = Fresh();
-  FM_ExprEnv_Delete(environment, &error);
-  SetResult(result, "before=" + before + " bound=" + std::to_string(bound) + " after=" + after);
-  return 0;
-}
-
-struct FakeFunction {
-  int16_t id;
-  const char* name;
-  int16_t min, max;
-  HostExternalFunction function;
-};
-
-constexpr FakeFunction kFunctions[] = {
-    {200, "Fake.Echo", 0, -1, Echo},
-    {201, "Fake.Eval", 1, 1, Eval},
-    {202, "Fake.StartScript", 1, 2, StartScriptFunction},
-    {203, "Fake.Units", 1, 1, UnitsFunction},
-    {204, "Fake.Fail", 1, 1, Fail},
-    {205, "Fake.OnIdle", 1, 1, OnIdle},
-    {206, "Fake.LastCall", 0, 0, LastCall},
-    {207, "Fake.Log", 0, 0, Log},
-    {208, "Fake.Mark", 1, 1, Mark},
-    {209, "Fake.ContextEval", 1, 1, ContextEval},
-    {210, "Fake.Pair", 2, 3, Echo},
-};
+const char* const kNames[] = {"Fake.Echo",   "Fake.Eval", "Fake.StartScript", "Fake.Units",
+                              "Fake.Fail",   "Fake.OnIdle", "Fake.LastCall",  "Fake.Log",
+                              "Fake.Mark",   "Fake.ContextEval", "Fake.Pair"};
+constexpr int16_t kMin[] = {0, 1, 1, 1, 1, 1, 0, 0, 1, 1, 2};
+constexpr int16_t kMax[] = {-1, 1, 2, 1, 1, 1, 0, 0, 1, 1, 3};
+constexpr int16_t kFirstId = 200;
 constexpr uint32_t kFlags = 0x00FFFF7E;
 
-HostQuadChar* NewPluginId() {
-  HostError error = Fresh();
-  return FM_QuadChar_Constructor2('F', 'k', 'P', 'l', &error);
-}
-
-void DeletePluginId(HostQuadChar* id) {
-  HostError error = Fresh();
-  FM_QuadChar_Delete(id, &error);
+// Every function comes here, as the function id tells which one was called.
+int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* parameters,
+             HostData* result) {
+  std::vector<std::string> args;
+  const uint32_t count = FM_DataVect_Size(parameters, Fresh());
+  for (uint32_t i = 0; i < count; ++i) {
+    const HostText* text = ParameterText(parameters, i);
+    args.push_back(text != nullptr ? Utf8(text) : "");
+  }
+  std::string answer = "OK";
+  int16_t code = 0;
+  switch (id - kFirstId) {
+  case 0:  // Echo
+  case 10: // Pair
+    answer = Joined(args, "|");
+    break;
+  case 1:
+    answer = EvaluateIn(environment, args[0]);
+    break;
+  case 2:
+    answer = std::to_string(args.size() == 2 ? StartScript(args[0], args[1])
+                                             : StartScript("", args[0]));
+    break;
+  case 3: { // the UTF-16 units in hex
+    std::vector<std::string> hex;
+    for (const char16_t unit : Units(ParameterText(parameters, 0))) {
+      char four[8];
+      std::snprintf(four, sizeof four, "%04X", static_cast<unsigned>(unit));
+      hex.push_back(four);
+    }
+    answer = Joined(hex, " ");
+    break;
+  }
+  case 4:
+    answer = "not this";
+    code = static_cast<int16_t>(std::stoi(args[0]));
+    break;
+  case 5:
+    idleAction = args[0];
+    break;
+  case 6:
+    answer = "v=" + std::to_string(lastRecord.interfaceVersion) +
+             " m=" + std::to_string(lastRecord.message) + " p=" + std::to_string(lastRecord.param1) +
+             " c=" + std::to_string(lastRecord.bufferCapacity) +
+             " r=" + std::to_string(lastRecord.result);
+    break;
+  case 7:
+    answer = Joined(eventLog, ",");
+    break;
+  case 8:
+    eventLog.push_back(args[0] + "@" + EvaluateIn(environment, "Get(FileName)"));
+    break;
+  case 9: { // evaluates before and after binding a new environment to the current context
+    HostExprEnv* fresh = FM_ExprEnv_Constructor1(Fresh());
+    const std::string before = EvaluateIn(fresh, args[0]);
+    const int16_t bound = lastRecord.currentEnvironment(fresh);
+    answer = "before=" + before + " bound=" + std::to_string(bound) +
+             " after=" + EvaluateIn(fresh, args[0]);
+    FM_ExprEnv_Delete(fresh, Fresh());
+    break;
+  }
+  default:
+    break;
+  }
+  SetResult(result, answer);
+  return code;
 }
 
 int64_t Startup(int16_t interfaceVersion) {
   eventLog.push_back("startup");
   if (interfaceVersion < 56) return -2;
-  HostQuadChar* id = NewPluginId();
+  HostQuadChar* pluginId = FM_QuadChar_Constructor2('F', 'k', 'P', 'l', Fresh());
   int64_t outcome = -2;
-  for (const FakeFunction& function : kFunctions) {
-    OwnedText name(function.name);
-    OwnedText prototype(std::string(function.name) + "( ... )");
-    OwnedText description(std::string("Fake function ") + std::to_string(function.id) +
-                          " \xE2\x9C\x93");
-    HostError error = Fresh();
+  for (int16_t i = 0; i < static_cast<int16_t>(std::size(kNames)); ++i) {
+    const int16_t id = static_cast<int16_t>(kFirstId + i);
+    OwnedText name(kNames[i]);
+    OwnedText prototype(std::string(kNames[i]) + "( ... )");
+    OwnedText description("Fake function " + std::to_string(id) + " \xE2\x9C\x93");
     const int16_t code = FM_ExprEnv_RegisterExternalFunctionEx(
-        id, function.id, name.text, prototype.text, description.text, function.min, function.max,
-        kFlags, function.function, &error);
-    if (function.id == kFunctions[0].id && code == 0 && error.code == 0) outcome = 76;
+        pluginId, id, name.text, prototype.text, description.text, kMin[i], kMax[i], kFlags, Call,
+        Fresh());
+    if (i == 0 && code == 0 && lastError.code == 0) outcome = 76;
   }
-  DeletePluginId(id);
+  FM_QuadChar_Delete(pluginId, Fresh());
   return outcome;
 }
 
 void Shutdown(int16_t interfaceVersion) {
   eventLog.push_back("shutdown");
   if (interfaceVersion < 56) return;
-  HostQuadChar* id = NewPluginId();
-  for (const FakeFunction& function : kFunctions) {
-    HostError error = Fresh();
-    FM_ExprEnv_UnRegisterExternalFunction(id, function.id, &error);
-  }
-  DeletePluginId(id);
+  HostQuadChar* pluginId = FM_QuadChar_Constructor2('F', 'k', 'P', 'l', Fresh());
+  for (int16_t i = 0; i < static_cast<int16_t>(std::size(kNames)); ++i)
+    FM_ExprEnv_UnRegisterExternalFunction(pluginId, static_cast<int16_t>(kFirstId + i), Fresh());
+  FM_QuadChar_Delete(pluginId, Fresh());
 }
 
 void Idle(HostCallRecord* record) {
@@ -281,32 +216,19 @@ void Idle(HostCallRecord* record) {
 }
 
 void AnswerString(HostCallRecord* record) {
+  const char* const answers[] = {"Fake Plug-in", "Tests the host: \xC3\xA9 \xF0\x9F\x98\x80", "",
+                                 "FkPl1nnYYnn", "https://example.invalid/help"};
   std::u16string answer;
-  switch (record->param1) {
-  case 128:
-    answer = Units(OwnedText("Fake Plug-in").text);
-    break;
-  case 129:
-    answer = Units(OwnedText("Tests the host: \xC3\xA9 \xF0\x9F\x98\x80").text);
-    break;
-  case 130:
-    answer = u"\xD800x";
-    break; // a lone surrogate, as a faulty plug-in might write
-  case 131:
-    answer = Units(OwnedText("FkPl1nnYYnn").text);
-    break;
-  case 132:
-    answer = Units(OwnedText("https://example.invalid/help").text);
-    break;
-  default:
-    break;
+  if (record->param1 == 130) {
+    answer = u"\xD800x"; // a lone surrogate, as a faulty plug-in might write
+  } else if (record->param1 >= 128 && record->param1 <= 132) {
+    answer = Units(OwnedText(answers[record->param1 - 128]).text);
   }
   const uint32_t capacity = static_cast<uint32_t>(record->bufferCapacity);
   if (capacity == 0) return;
   auto* buffer = reinterpret_cast<uint16_t*>(record->result);
   const std::size_t count = answer.size() < capacity ? answer.size() : capacity - 1;
-  for (std::size_t i = 0; i < count; ++i)
-    buffer[i] = answer[i];
+  for (std::size_t i = 0; i < count; ++i) buffer[i] = answer[i];
   buffer[count] = 0;
 }
 
@@ -314,9 +236,7 @@ void AnswerString(HostCallRecord* record) {
 
 FAKE_EXPORT void FMExternCallProc(HostCallRecord* record) {
   if (record == nullptr) return;
-  lastRecord = SeenRecord{record->interfaceVersion,  record->message, record->param1,
-                          record->bufferCapacity,    record->result,  record->startScript,
-                          record->currentEnvironment};
+  lastRecord = *record;
   switch (record->message) {
   case kHostMessageStartup:
     record->result = static_cast<uint64_t>(Startup(record->interfaceVersion));

@@ -1,35 +1,68 @@
 // fmhost's command line as scripts and other test suites use it: options, scenarios, output.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "runtime_test_support.h"
 
 namespace {
 
-using fmhost_test::CommandRun;
 using fmhost_test::FakePluginPath;
-using fmhost_test::RunFmhost;
-using fmhost_test::TempFile;
 using nlohmann::json;
 
+struct CommandRun {
+  int exitCode = -1;
+  std::string out, err;
+  std::vector<std::string> OutLines() const {
+    std::vector<std::string> lines;
+    std::istringstream stream(out);
+    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+CommandRun RunFmhost(const std::vector<std::string>& arguments, const std::string& input = "") {
+  CommandRun run;
+  std::istringstream in(input);
+  fmhost::Console console;
+  console.out = [&](std::string_view text) { run.out += text; };
+  console.err = [&](std::string_view text) { run.err += text; };
+  console.readLine = [&](std::string& line) { return static_cast<bool>(std::getline(in, line)); };
+  run.exitCode = fmhost::RunFmhost(arguments, console);
+  return run;
+}
+
+// Runs fmhost with the fake plug-in and the test solution, written to a temporary file.
 class FmhostCommandTest : public ::testing::Test {
 protected:
-  void TearDown() override { fmhost::ResetHost(); }
-
+  void SetUp() override {
+    std::ofstream(solution_, std::ios::binary) << fmhost_test::kSolutionJson;
+  }
+  void TearDown() override {
+    fmhost::ResetHost();
+    std::error_code ignored;
+    std::filesystem::remove(solution_, ignored);
+    std::filesystem::remove(scenario_, ignored);
+  }
   CommandRun Run(std::vector<std::string> arguments, const std::string& input = "") {
     arguments.insert(arguments.begin(),
-                     {"--plugin", FakePluginPath(), "--solution", solution_.path()});
+                     {"--plugin", FakePluginPath(), "--solution", solution_.string()});
     return RunFmhost(arguments, input);
   }
   CommandRun RunScenario(const std::string& scenario, std::vector<std::string> arguments = {}) {
-    TempFile file(scenario);
-    arguments.push_back("--run");
-    arguments.push_back(file.path());
+    std::ofstream(scenario_, std::ios::binary) << scenario;
+    arguments.insert(arguments.end(), {"--run", scenario_.string()});
     return Run(arguments);
   }
 
-  TempFile solution_{fmhost_test::kSolutionJson, ".json"};
+  const std::filesystem::path folder_ = std::filesystem::temp_directory_path();
+  const std::string unique_ = std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000);
+  const std::filesystem::path solution_ = folder_ / ("fmhost_test_solution_" + unique_ + ".json");
+  const std::filesystem::path scenario_ = folder_ / ("fmhost_test_scenario_" + unique_ + ".txt");
 };
 
 TEST_F(FmhostCommandTest, DescribePrintsStartupResultStringsAndFunctionsAsOneJsonObject) {
@@ -62,16 +95,15 @@ TEST_F(FmhostCommandTest, APluginThatDeclinesToStartFailsTheRunButIsStillDescrib
   EXPECT_EQ(description["startupResult"], -2);
   EXPECT_TRUE(description["functions"].empty());
   EXPECT_NE(run.err.find("-2"), std::string::npos);
-}
 
-TEST_F(FmhostCommandTest, InjectedFailuresApplyFromTheFirstCallForTheirCount) {
-  const CommandRun run = Run({"--describe", "--fail", "FM_ExprEnv_RegisterExternalFunctionEx:2:2"});
-  EXPECT_EQ(run.exitCode, 1) << "the first registration failed, so the plug-in declined";
-  const json description = json::parse(run.out);
-  EXPECT_EQ(description["startupResult"], -2);
-  ASSERT_EQ(description["functions"].size(), 9u);
-  EXPECT_EQ(description["functions"][0]["id"], 202);
-
+  // Injected failures apply from the first call for their count.
+  const CommandRun failed =
+      Run({"--describe", "--fail", "FM_ExprEnv_RegisterExternalFunctionEx:2:2"});
+  EXPECT_EQ(failed.exitCode, 1) << "the first registration failed, so the plug-in declined";
+  const json partial = json::parse(failed.out);
+  EXPECT_EQ(partial["startupResult"], -2);
+  ASSERT_EQ(partial["functions"].size(), 9u);
+  EXPECT_EQ(partial["functions"][0]["id"], 202);
   const CommandRun once = Run({"--describe", "--fail", "FM_QuadChar_Constructor2:1"});
   EXPECT_EQ(json::parse(once.out)["startupResult"], -2) << "no plug-in ID, nothing registered";
 }
@@ -120,6 +152,10 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
   EXPECT_EQ(lines[1].rfind("Other", 0), 0u);
   EXPECT_EQ(lines[2], lines[1]) << "the plug-in's calculation runs in the activated file";
   EXPECT_EQ(lines[3], "startup,idle2,idle-end");
+
+  const CommandRun fromInput = Run({"--run", "-"}, "eval Fake.Echo ( 7 )\n");
+  EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err;
+  EXPECT_EQ(fromInput.out, "7\n");
 }
 
 TEST_F(FmhostCommandTest, AScenarioThatStartsThePluginItselfGetsNoSecondStartup) {
@@ -190,12 +226,6 @@ TEST_F(FmhostCommandTest, UsageErrorsExitWithTwoAndAnUnloadablePluginWithOne) {
   const CommandRun help = RunFmhost({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_EQ(help.out.rfind("Usage: fmhost --plugin PATH", 0), 0u);
-}
-
-TEST_F(FmhostCommandTest, AScenarioCanComeFromStandardInput) {
-  const CommandRun run = Run({"--run", "-"}, "eval Fake.Echo ( 7 )\n");
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "7\n");
 }
 
 } // namespace

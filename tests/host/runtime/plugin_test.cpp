@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -10,9 +11,28 @@
 
 namespace {
 
-using fmhost_test::HostTest;
+// The host with the test solution and the fake plug-in loaded (not yet started).
+class PluginTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    fmhost::ResetHost();
+    fmhost::UseSolution(fmhost::ParseSolution(fmhost_test::kSolutionJson));
+    std::string error;
+    plugin_ = fmhost::Plugin::Load(fmhost_test::FakePluginPath(), &error);
+    ASSERT_TRUE(plugin_) << error;
+  }
+  void TearDown() override {
+    plugin_.reset();
+    fmhost::ResetHost();
+  }
+  // The result text, or "error N".
+  static std::string Eval(const std::string& expression) {
+    const fmhost::CalcResult result = fmhost::Evaluate(expression);
+    return result.error != 0 ? "error " + std::to_string(result.error) : result.value.text;
+  }
 
-class PluginTest : public HostTest {};
+  std::unique_ptr<fmhost::Plugin> plugin_;
+};
 
 // The record as raw bytes, written at the host's offsets without the struct's help.
 struct RawRecord {
@@ -40,8 +60,7 @@ int16_t ProbeBind(HostExprEnv*) {
 
 TEST_F(PluginTest, ThePluginReadsEveryFieldAtTheHostsByteOffsets) {
   RawRecord startup;
-  startup.Put<int16_t>(0, 57);
-  startup.Put<uint8_t>(13, 0);
+  startup.Put<int16_t>(0, 57); // message 0 at offset 13: start-up
   plugin_->Send(startup.record());
   EXPECT_EQ(startup.Get<int64_t>(40), 76) << "start-up result at offset 40";
 
@@ -57,7 +76,7 @@ TEST_F(PluginTest, ThePluginReadsEveryFieldAtTheHostsByteOffsets) {
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(buffer), 6),
             std::u16string(u"Fake\0\xAAAA", 6));
 
-  EXPECT_EQ(HostTest::Eval("Fake.OnIdle ( \"probe\" )"), "OK");
+  EXPECT_EQ(Eval("Fake.OnIdle ( \"probe\" )"), "OK");
   RawRecord idle;
   idle.Put<int16_t>(0, 1234);
   idle.Put<uint8_t>(13, 1);
@@ -69,86 +88,67 @@ TEST_F(PluginTest, ThePluginReadsEveryFieldAtTheHostsByteOffsets) {
   plugin_->Send(idle.record());
   EXPECT_EQ(probeStarts, 2) << "startScript at offset 56 called with control 2";
   EXPECT_EQ(probeBinds, 1) << "currentEnvironment at offset 64";
-  EXPECT_EQ(HostTest::Eval("Fake.LastCall"), "v=1234 m=1 p=3 c=99 r=777");
-  EXPECT_EQ(HostTest::Eval("Fake.Log"), "startup,idle3,probe=11/12,idle-end");
+  EXPECT_EQ(Eval("Fake.LastCall"), "v=1234 m=1 p=3 c=99 r=777");
+  EXPECT_EQ(Eval("Fake.Log"), "startup,idle3,probe=11/12,idle-end");
 }
 
-TEST_F(PluginTest, StartupRegistersEveryFunctionInOrderAndShutdownRemovesThem) {
-  EXPECT_EQ(plugin_->Startup(), 76);
-  const std::vector<fmhost::RegisteredFunction> functions = fmhost::RegisteredFunctions();
-  ASSERT_EQ(functions.size(), 11u);
-  EXPECT_EQ(functions[0].pluginId, "FkPl");
-  EXPECT_EQ(functions[0].id, 200);
-  EXPECT_EQ(functions[0].name, "Fake.Echo");
-  EXPECT_EQ(functions[0].prototype, "Fake.Echo( ... )");
-  EXPECT_EQ(functions[0].description, "Fake function 200 \xE2\x9C\x93");
-  EXPECT_EQ(functions[0].minParameters, 0);
-  EXPECT_EQ(functions[0].maxParameters, -1);
-  EXPECT_EQ(functions[0].flags, 0x00FFFF7Eu);
-  EXPECT_EQ(functions[10].name, "Fake.Pair");
-  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
-
-  plugin_->Shutdown();
-  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
-  EXPECT_EQ(fmhost::UnregisteredIds().size(), 11u);
-  EXPECT_EQ(HostTest::Eval("Fake.Echo ( 1 )"), "error 1202");
-  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
-}
-
-TEST_F(PluginTest, AnOldInterfaceVersionIsPassedOnAndThePluginDeclines) {
-  EXPECT_EQ(plugin_->Startup(55), -2);
+TEST_F(PluginTest, StartupRegistersEveryFunctionInOrderAndShutdownOrUnloadingRemovesThem) {
+  EXPECT_EQ(plugin_->Startup(55), -2) << "an old interface version is passed on";
   EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
   plugin_->Shutdown(55);
   EXPECT_TRUE(fmhost::UnregisteredIds().empty());
+
+  EXPECT_EQ(plugin_->Startup(), 76);
+  const std::vector<fmhost::RegisteredFunction> functions = fmhost::RegisteredFunctions();
+  ASSERT_EQ(functions.size(), 11u);
+  EXPECT_EQ(functions[0].name, "Fake.Echo"); // the fields show in the --describe test
+  EXPECT_EQ(functions[10].name, "Fake.Pair");
+  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
+  plugin_->Shutdown();
+  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
+  EXPECT_EQ(fmhost::UnregisteredIds().size(), 11u);
+  EXPECT_EQ(Eval("Fake.Echo ( 1 )"), "error 1202");
+  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
+
+  plugin_->Startup();
+  plugin_.reset();
+  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
+  EXPECT_EQ(Eval("Fake.Echo ( 1 )"), "error 1202");
 }
 
-TEST_F(PluginTest, CallsOutsideTheParameterRangeAreRefusedWithoutCallingTheFunction) {
+TEST_F(PluginTest, CallsOutsideTheParameterRangeOrFailingAreErrorsAndTextsCrossAsUtf16) {
   plugin_->Startup();
-  EXPECT_EQ(HostTest::Eval("Fake.Pair ( \"a\" )"), "error 1201");
-  EXPECT_EQ(HostTest::Eval("Fake.Pair ( \"a\" ; \"b\" )"), "a|b");
-  EXPECT_EQ(HostTest::Eval("Fake.Pair ( 1 ; 2 ; 3 )"), "1|2|3");
-  EXPECT_EQ(HostTest::Eval("Fake.Pair ( 1 ; 2 ; 3 ; 4 )"), "error 1201");
-  EXPECT_EQ(HostTest::Eval("Fake.LastCall ( 1 )"), "error 1201");
-  EXPECT_EQ(HostTest::Eval("Fake.Fail"), "error 1201");
-  EXPECT_EQ(HostTest::Eval("Fake.Echo"), "");
-  EXPECT_EQ(HostTest::Eval("fAKE.eCHO ( 1 ; 2 ; 3 ; 4 ; 5 ; 6 )"), "1|2|3|4|5|6");
+  EXPECT_EQ(Eval("Fake.Pair ( \"a\" )"), "error 1201");
+  EXPECT_EQ(Eval("Fake.Pair ( \"a\" ; \"b\" )"), "a|b");
+  EXPECT_EQ(Eval("Fake.Pair ( 1 ; 2 ; 3 )"), "1|2|3");
+  EXPECT_EQ(Eval("Fake.Pair ( 1 ; 2 ; 3 ; 4 )"), "error 1201");
+  EXPECT_EQ(Eval("Fake.LastCall ( 1 )"), "error 1201");
+  EXPECT_EQ(Eval("Fake.Fail"), "error 1201");
+  EXPECT_EQ(Eval("Fake.Echo"), "");
+  EXPECT_EQ(Eval("fAKE.eCHO ( 1 ; 2 ; 3 ; 4 ; 5 ; 6 )"), "1|2|3|4|5|6");
+  EXPECT_EQ(Eval("Fake.Fail ( 7 )"), "error 7") << "and its result is dropped";
+  EXPECT_EQ(Eval("Fake.Fail ( 0 )"), "not this");
+  EXPECT_EQ(Eval("Fake.Units ( \"a\xF0\x9F\x98\x80\" )"), "0061 D83D DE00");
+  EXPECT_EQ(Eval("Fake.Echo ( \"\xC3\xA9\xF0\x9F\x98\x80\" )"), "\xC3\xA9\xF0\x9F\x98\x80");
 }
 
-TEST_F(PluginTest, AFunctionsNonZeroCodeIsAnEvaluationErrorAndItsResultIsDropped) {
+TEST_F(PluginTest, FunctionsEvaluateReentrantlyInTheCalculationsFileAndVariablesOrABoundEnvironment) {
   plugin_->Startup();
-  EXPECT_EQ(HostTest::Eval("Fake.Fail ( 7 )"), "error 7");
-  EXPECT_EQ(HostTest::Eval("Fake.Fail ( 0 )"), "not this");
-}
-
-TEST_F(PluginTest, FunctionsEvaluateReentrantlyInTheCalculationsFileAndVariables) {
-  plugin_->Startup();
-  EXPECT_EQ(HostTest::Eval("Fake.Eval ( \"Fake.Echo ( \\\"x\\\" ; \\\"y\\\" )\" )"), "x|y");
-  const std::string main = HostTest::Eval("Get ( FileName )");
-  EXPECT_EQ(HostTest::Eval("Fake.Eval ( \"Get ( FileName )\" )"), main);
+  EXPECT_EQ(Eval("Fake.Eval ( \"Fake.Echo ( \\\"x\\\" ; \\\"y\\\" )\" )"), "x|y");
+  const std::string main = Eval("Get ( FileName )");
+  EXPECT_EQ(Eval("Fake.Eval ( \"Get ( FileName )\" )"), main);
   ASSERT_TRUE(fmhost::SetActiveFile("other"));
-  const std::string other = HostTest::Eval("Get ( FileName )");
+  const std::string other = Eval("Get ( FileName )");
   EXPECT_NE(other, main);
-  EXPECT_EQ(HostTest::Eval("Fake.Eval ( \"Get ( FileName )\" )"), other);
+  EXPECT_EQ(Eval("Fake.Eval ( \"Get ( FileName )\" )"), other);
   EXPECT_EQ(fmhost::CurrentSolution().windows.front(), "Main") << "windows stay as given";
-  EXPECT_EQ(HostTest::Eval("Let ( $v = 3 ; Fake.Eval ( \"$v\" ) )"), "3");
-  EXPECT_EQ(HostTest::Eval("Fake.Eval ( \"1 +\" )"), "error 1200");
-  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
-}
-
-TEST_F(PluginTest, ANewEnvironmentEvaluatesOnlyOnceBoundToTheActiveFile) {
-  plugin_->Startup();
-  fmhost::SetActiveFile("Other.fmp12");
-  EXPECT_EQ(HostTest::Eval("Fake.ContextEval ( \"Get ( FileName )\" )"),
+  EXPECT_EQ(Eval("Let ( $v = 3 ; Fake.Eval ( \"$v\" ) )"), "3");
+  EXPECT_EQ(Eval("Fake.Eval ( \"1 +\" )"), "error 1200");
+  // A new environment evaluates only once bound to the active file.
+  EXPECT_EQ(Eval("Fake.ContextEval ( \"Get ( FileName )\" )"),
             "before=error " + std::to_string(fmhost::kUnboundEnvironmentError) +
-                " bound=0 after=" + HostTest::Eval("Get ( FileName )"));
+                " bound=0 after=" + other);
   EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
-}
-
-TEST_F(PluginTest, TextsCrossAsUtf16Units) {
-  plugin_->Startup();
-  EXPECT_EQ(HostTest::Eval("Fake.Units ( \"a\xF0\x9F\x98\x80\" )"), "0061 D83D DE00");
-  EXPECT_EQ(HostTest::Eval("Fake.Echo ( \"\xC3\xA9\xF0\x9F\x98\x80\" )"),
-            "\xC3\xA9\xF0\x9F\x98\x80");
 }
 
 TEST_F(PluginTest, AScriptStartedDuringAnIdleCallRunsAfterTheCallReturns) {
@@ -156,7 +156,7 @@ TEST_F(PluginTest, AScriptStartedDuringAnIdleCallRunsAfterTheCallReturns) {
   std::vector<fmhost::ScriptOutcome> outcomes;
   fmhost::SetScriptObserver(
       [&](const fmhost::ScriptOutcome& outcome) { outcomes.push_back(outcome); });
-  EXPECT_EQ(HostTest::Eval("Fake.OnIdle ( \"start:Save\" )"), "OK");
+  EXPECT_EQ(Eval("Fake.OnIdle ( \"start:Save\" )"), "OK");
   plugin_->Idle(2);
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(outcomes[0].run.error, 0);
@@ -164,11 +164,11 @@ TEST_F(PluginTest, AScriptStartedDuringAnIdleCallRunsAfterTheCallReturns) {
   EXPECT_EQ(outcomes[0].started.control, 2);
 
   // The script saved an XML copy and handed its path to the plug-in.
-  const std::string log = HostTest::Eval("Fake.Log");
+  const std::string log = Eval("Fake.Log");
   const std::string head = "startup,idle2,started=0,idle-end,";
   ASSERT_EQ(log.rfind(head, 0), 0u) << log;
   const std::string mark = log.substr(head.size());
-  const std::size_t at = mark.rfind("@" + HostTest::Eval("Get ( FileName )"));
+  const std::size_t at = mark.rfind("@" + Eval("Get ( FileName )"));
   ASSERT_NE(at, std::string::npos) << log;
   const std::string savedPath = mark.substr(0, at);
   const std::filesystem::path saved(std::u8string(savedPath.begin(), savedPath.end()));
@@ -188,24 +188,23 @@ TEST_F(PluginTest, AScriptStartedDuringAnIdleCallRunsAfterTheCallReturns) {
 
 TEST_F(PluginTest, StartingAScriptReportsAMissingFileScriptOrItsStartError) {
   plugin_->Startup();
-  EXPECT_EQ(HostTest::Eval("Fake.StartScript ( \"Nope\" )"), "104");
-  EXPECT_EQ(HostTest::Eval("Fake.StartScript ( \"Gone.fmp12\" ; \"Save\" )"), "100");
-  EXPECT_EQ(HostTest::Eval("Fake.StartScript ( \"Refused\" )"), "825");
-  EXPECT_EQ(HostTest::Eval("Fake.StartScript ( \"Only Other\" )"), "104")
+  EXPECT_EQ(Eval("Fake.StartScript ( \"Nope\" )"), "104");
+  EXPECT_EQ(Eval("Fake.StartScript ( \"Gone.fmp12\" ; \"Save\" )"), "100");
+  EXPECT_EQ(Eval("Fake.StartScript ( \"Refused\" )"), "825");
+  EXPECT_EQ(Eval("Fake.StartScript ( \"Only Other\" )"), "104")
       << "not in the active file";
   EXPECT_TRUE(fmhost::StartedScripts().empty());
   EXPECT_EQ(fmhost::RunStartedScripts(), 0u);
 
-  EXPECT_EQ(HostTest::Eval("Fake.StartScript ( \"other\" ; \"Only Other\" )"), "0");
-  EXPECT_EQ(HostTest::Eval("Fake.Log"), "startup") << "nothing runs inside the calculation";
+  EXPECT_EQ(Eval("Fake.StartScript ( \"other\" ; \"Only Other\" )"), "0");
+  EXPECT_EQ(Eval("Fake.Log"), "startup") << "nothing runs inside the calculation";
   EXPECT_EQ(fmhost::RunStartedScripts(), 1u);
   fmhost::SetActiveFile("Other");
-  EXPECT_EQ(HostTest::Eval("Fake.Log"), "startup,other@" + HostTest::Eval("Get ( FileName )"));
-}
+  EXPECT_EQ(Eval("Fake.Log"), "startup,other@" + Eval("Get ( FileName )"));
 
-TEST_F(PluginTest, AScriptThatKeepsStartingItselfCannotHangTheHost) {
-  plugin_->Startup();
-  EXPECT_EQ(HostTest::Eval("Fake.StartScript ( \"Loop\" )"), "0");
+  // A script that keeps starting itself cannot hang the host.
+  fmhost::SetActiveFile("Main");
+  EXPECT_EQ(Eval("Fake.StartScript ( \"Loop\" )"), "0");
   const std::size_t ran = fmhost::RunStartedScripts();
   EXPECT_GT(ran, 1u);
   EXPECT_LT(ran, 100000u);
@@ -219,13 +218,6 @@ TEST_F(PluginTest, StringRequestsGetTheWholeBufferWithGuardUnits) {
   EXPECT_EQ(buffer[2], 0);
   for (std::size_t i = 3; i < buffer.size(); ++i)
     EXPECT_EQ(buffer[i], 0xAAAA);
-}
-
-TEST_F(PluginTest, UnloadingThePluginDropsItsFunctions) {
-  plugin_->Startup();
-  plugin_.reset();
-  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
-  EXPECT_EQ(HostTest::Eval("Fake.Echo ( 1 )"), "error 1202");
 }
 
 } // namespace
