@@ -23,62 +23,6 @@ bool CountDown(int& remaining) {
   return true;
 }
 
-bool SeamOpen() {
-  if (faults.openFails) return false;
-  const bool opened = real.openClipboard();
-  if (opened) ++opens;
-  return opened;
-}
-
-bool SeamClose() {
-  ++closes;
-  return real.closeClipboard();
-}
-
-uint32_t SeamRegister(const char16_t* name) {
-  if (!faults.refusedName.empty() && faults.refusedName == name) return 0;
-  return real.registerClipboardFormat(name);
-}
-
-GlobalBlock SeamSetData(uint32_t format, GlobalBlock block) {
-  if (!CountDown(faults.handOversBeforeFailure)) return nullptr;
-  GlobalBlock taken = real.setClipboardData(format, block);
-  if (taken != nullptr) ownedBlocks.erase(block);
-  return taken;
-}
-
-uint32_t SeamEnumerate(uint32_t format) {
-  const uint32_t next = real.enumClipboardFormats(format);
-  if (next == 0 && faults.errorAtEndOfEnumeration != 0) {
-    real.setLastError(faults.errorAtEndOfEnumeration);
-  }
-  return next;
-}
-
-GlobalBlock SeamAlloc(std::size_t bytes) {
-  if (!CountDown(faults.allocationsBeforeFailure)) return nullptr;
-  GlobalBlock block = real.globalAllocMovable(bytes);
-  if (block != nullptr) ownedBlocks.insert(block);
-  return block;
-}
-
-void* SeamLock(GlobalBlock block) {
-  if (!CountDown(faults.locksBeforeFailure) && faults.lockFailures > 0) {
-    --faults.lockFailures;
-    return nullptr;
-  }
-  return real.globalLock(block);
-}
-
-std::size_t SeamSize(GlobalBlock block) {
-  return std::min(real.globalSize(block), faults.reportedSizeLimit);
-}
-
-GlobalBlock SeamFree(GlobalBlock block) {
-  ownedBlocks.erase(block);
-  return real.globalFree(block);
-}
-
 // Direct access for the fixture's own raw reads and writes, past the seam and its faults.
 struct DirectOpen {
   DirectOpen() { opened = real.openClipboard(); }
@@ -99,15 +43,49 @@ void ClipboardTest::SetUp() {
   ownedBlocks.clear();
   EmptyClipboardNow();
   ClipboardPort& port = ClipboardSystem();
-  port.openClipboard = SeamOpen;
-  port.closeClipboard = SeamClose;
-  port.registerClipboardFormat = SeamRegister;
-  port.setClipboardData = SeamSetData;
-  port.enumClipboardFormats = SeamEnumerate;
-  port.globalAllocMovable = SeamAlloc;
-  port.globalLock = SeamLock;
-  port.globalSize = SeamSize;
-  port.globalFree = SeamFree;
+  port.openClipboard = [] {
+    const bool opened = !faults.openFails && real.openClipboard();
+    opens += opened ? 1 : 0;
+    return opened;
+  };
+  port.closeClipboard = [] {
+    ++closes;
+    return real.closeClipboard();
+  };
+  port.registerClipboardFormat = [](const char16_t* name) -> uint32_t {
+    if (!faults.refusedName.empty() && faults.refusedName == name) return 0;
+    return real.registerClipboardFormat(name);
+  };
+  port.setClipboardData = [](uint32_t format, GlobalBlock block) -> GlobalBlock {
+    if (!CountDown(faults.handOversBeforeFailure)) return nullptr;
+    GlobalBlock taken = real.setClipboardData(format, block);
+    if (taken != nullptr) ownedBlocks.erase(block);
+    return taken;
+  };
+  port.enumClipboardFormats = [](uint32_t format) {
+    const uint32_t next = real.enumClipboardFormats(format);
+    if (next == 0 && faults.errorAtEndOfEnumeration != 0) {
+      real.setLastError(faults.errorAtEndOfEnumeration);
+    }
+    return next;
+  };
+  port.globalAllocMovable = [](std::size_t bytes) -> GlobalBlock {
+    if (!CountDown(faults.allocationsBeforeFailure)) return nullptr;
+    GlobalBlock block = real.globalAllocMovable(bytes);
+    if (block != nullptr) ownedBlocks.insert(block);
+    return block;
+  };
+  port.globalLock = [](GlobalBlock block) -> void* {
+    if (!CountDown(faults.locksBeforeFailure) && faults.lockFailures-- > 0) return nullptr;
+    return real.globalLock(block);
+  };
+  port.globalSize = [](GlobalBlock block) {
+    return std::min(real.globalSize(block), faults.reportedSizeLimit);
+  };
+  port.globalFree = [](GlobalBlock block) {
+    ownedBlocks.erase(block);
+    return real.globalFree(block);
+  };
 }
 
 void ClipboardTest::TearDown() {
@@ -173,10 +151,6 @@ bool ClipboardTest::ReadRawId(uint32_t formatId, std::string& bytes) {
   return true;
 }
 
-bool ClipboardTest::ReadRaw(std::string_view formatName, std::string& bytes) {
-  return ReadRawId(FormatId(formatName), bytes);
-}
-
 std::vector<uint32_t> ClipboardTest::FormatIds() {
   std::vector<uint32_t> ids;
   DirectOpen clipboard;
@@ -201,11 +175,6 @@ std::vector<uint32_t> ClipboardTest::FormatIds() {
   return ::testing::AssertionFailure()
          << "block under format " << formatId << " holds " << ::testing::PrintToString(actual)
          << ", expected " << ::testing::PrintToString(std::string(expected));
-}
-
-::testing::AssertionResult ClipboardTest::BlockHolds(std::string_view formatName,
-                                                     std::string_view expected) {
-  return BlockIdHolds(FormatId(formatName), expected);
 }
 
 std::string UnicodeTextBlock(std::u16string_view text) {

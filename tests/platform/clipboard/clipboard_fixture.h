@@ -45,16 +45,20 @@ protected:
   static void PutRaw(std::string_view formatName, std::string_view bytes);
   static void PutText(std::string_view utf8);
   // The whole block under a format name or id; false when the clipboard holds none.
-  static bool ReadRaw(std::string_view formatName, std::string& bytes);
+  static bool ReadRaw(std::string_view formatName, std::string& bytes) {
+    return ReadRawId(FormatId(formatName), bytes);
+  }
   static bool ReadRawId(uint32_t formatId, std::string& bytes);
   static uint32_t FormatId(std::string_view formatName);
   static void EmptyClipboardNow();
   // The ids on the clipboard in enumeration order.
   static std::vector<uint32_t> FormatIds();
   // The system may round a block up, so the bytes past the expected ones may be NUL padding.
-  static ::testing::AssertionResult BlockHolds(std::string_view formatName,
-                                               std::string_view expected);
   static ::testing::AssertionResult BlockIdHolds(uint32_t formatId, std::string_view expected);
+  static ::testing::AssertionResult BlockHolds(std::string_view formatName,
+                                               std::string_view expected) {
+    return BlockIdHolds(FormatId(formatName), expected);
+  }
 
 private:
   ClipboardPort saved_{};

@@ -41,9 +41,6 @@ TEST_F(ClipboardFunctionsTest, SetXmlChecksTheTypeThenTheContentThenWrites) {
   EXPECT_TRUE(BlockHolds("Win-ScriptStep", kScript));
   EXPECT_EQ(SetXml(" xmss", "<x/>"), "OK") << "the key is used unchanged";
   EXPECT_TRUE(BlockHolds(" xmss", "<x/>"));
-
-  Faults().openFails = true;
-  EXPECT_EQ(SetXml("XMSS", kScript), "OpenClipboard failed");
 }
 
 TEST_F(ClipboardFunctionsTest, GetXmlProbesForEmptyAutoAndLowercaseAutoOnly) {
@@ -58,45 +55,39 @@ TEST_F(ClipboardFunctionsTest, GetXmlProbesForEmptyAutoAndLowercaseAutoOnly) {
 
   PutRaw("Unrelated", "<x/>");
   EXPECT_EQ(GetXml("AUTO"), "") << "nothing found is not an error";
-
-  Faults().openFails = true;
-  EXPECT_EQ(GetXml("AUTO"), "OpenClipboard failed");
-  EXPECT_EQ(GetXml("XMSC"), "OpenClipboard failed");
 }
 
-TEST_F(ClipboardFunctionsTest, TextFunctionsWriteAnythingAndReadFailuresAsEmpty) {
+TEST_F(ClipboardFunctionsTest, TextFunctionsWriteAnythingReadFailuresAsEmptyAndFormatsLists) {
   using clipboard_functions::GetText;
   using clipboard_functions::SetText;
   EXPECT_EQ(GetText(), "");
+  EXPECT_EQ(clipboard_functions::Formats(), "");
   EXPECT_EQ(SetText("caf\xC3\xA9"), "OK");
   EXPECT_EQ(GetText(), "caf\xC3\xA9");
   EXPECT_EQ(SetText(""), "OK");
   EXPECT_TRUE(BlockIdHolds(13, std::string(2, '\0')));
 
   ASSERT_EQ(SetText("kept"), "OK");
-  Faults().openFails = true;
-  EXPECT_EQ(GetText(), "");
-  EXPECT_EQ(SetText("x"), "OpenClipboard failed");
-  Faults().openFails = false;
   Faults().locksBeforeFailure = 0;
   EXPECT_EQ(GetText(), "");
+  PutRawItems({{"", 0x0200, "x"}});
+  EXPECT_EQ(clipboard_functions::Formats(), "512\t\n");
 }
 
-TEST_F(ClipboardFunctionsTest, FormatsListsOrPassesTheMessageOn) {
-  using clipboard_functions::Formats;
-  EXPECT_EQ(Formats(), "");
-  PutRawItems({{"", 0x0200, "x"}});
-  EXPECT_EQ(Formats(), "512\t\n");
+// Reading text answers "" on any failure; every other function passes the message on.
+TEST_F(ClipboardFunctionsTest, AClipboardThatCannotBeOpenedGivesTheOpenMessage) {
+  using namespace clipboard_functions;
+  ASSERT_EQ(SetText("kept"), "OK");
   Faults().openFails = true;
-  EXPECT_EQ(Formats(), "OpenClipboard failed");
+  EXPECT_EQ(GetText(), "");
+  for (const std::string& result : {SetText("x"), SetXml("XMSS", kScript), GetXml("AUTO"),
+                                    GetXml("XMSC"), Formats(), PrepareXml(std::nullopt)}) {
+    EXPECT_EQ(result, "OpenClipboard failed");
+  }
 }
 
 TEST_F(ClipboardFunctionsTest, PrepareXmlChecksTheTextBeforeTheType) {
   using clipboard_functions::PrepareXml;
-  Faults().openFails = true;
-  EXPECT_EQ(PrepareXml(std::nullopt), "OpenClipboard failed");
-  Faults().openFails = false;
-
   EXPECT_EQ(PrepareXml(std::nullopt), "ERROR: plain text clipboard is empty.");
   PutText("");
   EXPECT_EQ(PrepareXml(std::string("XMSS")), "ERROR: plain text clipboard is empty.");

@@ -40,10 +40,9 @@ TEST_F(FileHttpFunctions, HttpPostChecksInOrderAndReturnsTheReplyWhateverTheStat
             "Failed to parse URL: example.com/api");
   ScriptPeer({{"path", prefix + "/p"}, {"status", 500}, {"body", "{\"error\":\"busy\"}"}});
   EXPECT_EQ(Call(HttpPostFunction, {Url("p"), "not json at all"}), "{\"error\":\"busy\"}");
-  const std::vector<RecordedRequest> sent = Sent();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].body, "not json at all");
-  EXPECT_EQ(HeaderValue(sent[0], "Content-Type"), "application/json");
+  const RecordedRequest sent = OnlyRequestUnder(prefix);
+  EXPECT_EQ(sent.body, "not json at all");
+  EXPECT_EQ(HeaderValue(sent, "Content-Type"), "application/json");
 }
 
 TEST_F(FileHttpFunctions, PushSnapshotSendsTheFileAsBase64WithItsName) {
@@ -57,9 +56,7 @@ TEST_F(FileHttpFunctions, PushSnapshotSendsTheFileAsBase64WithItsName) {
   ScriptPeer({{"path", prefix + "/s"}, {"status", 200}, {"body", "ingested"}});
   EXPECT_EQ(Call(PushSnapshotFunction, {Url("s"), folder.Utf8(folder.root) + "/snap.xml"}),
             "ingested");
-  const std::vector<RecordedRequest> sent = Sent();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].body, "{\"content\":\"PGEvPg==\",\"filename\":\"snap.xml\"}");
+  EXPECT_EQ(OnlyRequestUnder(prefix).body, "{\"content\":\"PGEvPg==\",\"filename\":\"snap.xml\"}");
 }
 
 TEST_F(FileHttpFunctions, PushScriptChecksInOrderAndSendsNothingWithoutXml) {
@@ -113,9 +110,7 @@ TEST_F(FileHttpFunctions, UploadFileSendsTheFormOrPassesTheReaderMessageOn) {
   const std::string path = folder.Write("f.xml", "<f/>");
   ScriptPeer({{"path", prefix + "/up"}, {"status", 400}, {"body", "bad upload"}});
   EXPECT_EQ(Call(UploadFileFunction, {Url("up"), "k", "f.xml", path}), "bad upload");
-  const std::vector<RecordedRequest> sent = Sent();
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].body.size(), 368u + 1 + 2 * 5 + 4);
+  EXPECT_EQ(OnlyRequestUnder(prefix).body.size(), 368u + 1 + 2 * 5 + 4);
 }
 
 } // namespace

@@ -29,9 +29,7 @@ constexpr const char* kReadStep = "WinHttpReadData";
 
 class HttpClient : public testing::Test {
 protected:
-  std::string prefix = UniquePrefix();
-  std::string reply = "previous reply";
-  std::string error = "previous error";
+  std::string prefix = UniquePrefix(), reply = "previous reply", error = "previous error";
   int status = -1;
 
   std::string Path(const std::string& name) const { return prefix + "/" + name; }
@@ -40,11 +38,7 @@ protected:
     return HttpRequest("POST", PeerUrl(Path(name)), type, body, reply, error, &status);
   }
 
-  RecordedRequest OnlyRequest() {
-    const std::vector<RecordedRequest> requests = RequestsUnder(prefix);
-    EXPECT_EQ(requests.size(), 1u);
-    return requests.empty() ? RecordedRequest{} : requests.front();
-  }
+  RecordedRequest OnlyRequest() const { return OnlyRequestUnder(prefix); }
 
   void ExpectFailedUntouched() {
     EXPECT_EQ(reply, "previous reply");
@@ -114,19 +108,14 @@ TEST_F(HttpClient, BodiesTravelByteForByteInBothDirections) {
 }
 
 TEST_F(HttpClient, AnyStatusYieldsItsBodyAndAnEmptyBodyReplacesTheReply) {
-  ScriptPeer({{"path", Path("missing")}, {"status", 404}, {"body", "<html>Not here</html>"}});
-  ScriptPeer({{"path", Path("nothing")}, {"status", 200}, {"body", ""}});
-  ScriptPeer({{"path", Path("broken")}, {"status", 500}, {"body", "boom"}});
-
-  ASSERT_TRUE(Post("missing", "x")) << error;
-  EXPECT_EQ(reply, "<html>Not here</html>");
-  EXPECT_EQ(status, 404);
-  ASSERT_TRUE(Post("broken", "x")) << error;
-  EXPECT_EQ(reply, "boom");
-  EXPECT_EQ(status, 500);
-  ASSERT_TRUE(Post("nothing", "x")) << error;
-  EXPECT_EQ(reply, "");
-  EXPECT_EQ(status, 200);
+  for (const auto& [code, body] :
+       {std::pair{404, "<html>Not here</html>"}, {500, "boom"}, {200, ""}}) {
+    const std::string name = std::to_string(code);
+    ScriptPeer({{"path", Path(name)}, {"status", code}, {"body", body}});
+    ASSERT_TRUE(Post(name, "x")) << error;
+    EXPECT_EQ(reply, body);
+    EXPECT_EQ(status, code);
+  }
   EXPECT_EQ(error, "previous error");
 }
 
@@ -149,27 +138,20 @@ TEST_F(HttpClient, LargeSlowAndCloseDelimitedBodiesArriveWhole) {
   EXPECT_EQ(reply, "until the connection closes");
 }
 
-TEST_F(HttpClient, AReplyCutShortOfItsLengthIsAReadFailure) {
+TEST_F(HttpClient, ACutReplyAHangupOrNothingListeningFailsAtItsStep) {
   ScriptPeer({{"path", Path("cut")}, {"body", std::string(1000, 'a')}, {"sendBytes", 10}});
-  EXPECT_FALSE(Post("cut", "payload"));
-  ExpectStepFailure(error, kReadStep);
-  ExpectFailedUntouched();
-}
-
-TEST_F(HttpClient, AConnectionClosedBeforeAnyReplyIsASendFailure) {
   ScriptPeer({{"path", Path("hangup")}, {"closeWithoutReply", true}});
-  EXPECT_FALSE(Post("hangup", "payload"));
-  ExpectStepFailure(error, kSendStep);
-  ExpectFailedUntouched();
-}
-
-TEST_F(HttpClient, NothingListeningIsASendFailure) {
-  const int port = FreePort();
-  ASSERT_NE(port, 0);
-  EXPECT_FALSE(HttpRequest("POST", "http://127.0.0.1:" + std::to_string(port) + "/x", "", "body",
-                           reply, error, &status));
-  ExpectStepFailure(error, kSendStep);
-  ExpectFailedUntouched();
+  const int freePort = FreePort();
+  ASSERT_NE(freePort, 0);
+  const std::string nowhere = "http://127.0.0.1:" + std::to_string(freePort) + "/x";
+  for (const auto& [url, step] : {std::pair{PeerUrl(Path("cut")), kReadStep},
+                                  {PeerUrl(Path("hangup")), kSendStep},
+                                  {nowhere, kSendStep}}) {
+    SCOPED_TRACE(url);
+    EXPECT_FALSE(HttpRequest("POST", url, "", "payload", reply, error, &status));
+    ExpectStepFailure(error, step);
+    ExpectFailedUntouched();
+  }
 }
 
 TEST_F(HttpClient, AnUnacceptableUrlFailsBeforeAnyNetworkActivity) {
@@ -185,50 +167,49 @@ TEST_F(HttpClient, AnUnacceptableUrlFailsBeforeAnyNetworkActivity) {
   EXPECT_TRUE(RequestsUnder(prefix).empty());
 }
 
-TEST_F(HttpClient, ARedirectWith302TurnsThePostIntoAGetWithoutBody) {
-  if (RunningUnderWine()) {
-    GTEST_SKIP() << "Wine's WinHTTP fails a POST that a 302 redirects (error 12019) instead "
-                    "of following it with a GET";
-  }
-  ScriptPeer({{"path", Path("moved")},
-              {"status", 302},
-              {"headers", json::array({json::array({"Location", PeerUrl(Path("target"))})})}});
-  ScriptPeer({{"path", Path("target")}, {"status", 200}, {"body", "arrived"}});
-  ASSERT_TRUE(Post("moved", "{\"a\":1}", "application/json")) << error;
-  EXPECT_EQ(reply, "arrived");
-  EXPECT_EQ(status, 200);
-
-  const std::vector<RecordedRequest> requests = RequestsUnder(prefix);
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[1].method, "GET");
-  EXPECT_EQ(requests[1].target, Path("target"));
-  EXPECT_TRUE(requests[1].body.empty());
-  EXPECT_FALSE(HasHeader(requests[1], "Content-Type"));
+json Redirect(int status, const std::string& location) {
+  return {{"status", status}, {"headers", json::array({json::array({"Location", location})})}};
 }
 
-TEST_F(HttpClient, ARedirectWith307RepeatsThePostWithItsBody) {
-  ScriptPeer({{"path", Path("kept")},
-              {"status", 307},
-              {"headers", json::array({json::array({"Location", Path("target") + "?again=1"})})}});
+TEST_F(HttpClient, A307RepeatsThePostWithItsBodyAndA302TurnsItIntoAGetWithoutBody) {
   ScriptPeer({{"path", Path("target")}, {"status", 200}, {"body", "arrived"}});
+  json kept = Redirect(307, Path("target") + "?again=1");
+  kept["path"] = Path("kept");
+  ScriptPeer(kept);
   ASSERT_TRUE(Post("kept", "{\"b\":2}", "application/json")) << error;
   EXPECT_EQ(reply, "arrived");
-
-  const std::vector<RecordedRequest> requests = RequestsUnder(prefix);
+  std::vector<RecordedRequest> requests = RequestsUnder(prefix);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1].method, "POST");
   EXPECT_EQ(requests[1].target, Path("target") + "?again=1");
   EXPECT_EQ(requests[1].body, "{\"b\":2}");
   EXPECT_EQ(HeaderValue(requests[1], "Content-Type"), "application/json");
+
+  if (RunningUnderWine()) {
+    GTEST_SKIP() << "Wine's WinHTTP fails a POST that a 302 redirects (error 12019) instead "
+                    "of following it with a GET";
+  }
+  json moved = Redirect(302, PeerUrl(Path("target")));
+  moved["path"] = Path("moved");
+  ScriptPeer(moved);
+  ASSERT_TRUE(Post("moved", "{\"a\":1}", "application/json")) << error;
+  EXPECT_EQ(reply, "arrived");
+  EXPECT_EQ(status, 200);
+  requests = RequestsUnder(prefix);
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[3].method, "GET");
+  EXPECT_EQ(requests[3].target, Path("target"));
+  EXPECT_TRUE(requests[3].body.empty());
+  EXPECT_FALSE(HasHeader(requests[3], "Content-Type"));
 }
 
 TEST_F(HttpClient, TenRedirectsAreFollowedAndAnEleventhFails) {
   auto chain = [&](const std::string& name, int hops) {
     for (int i = 0; i < hops; ++i) {
       const std::string next = i + 1 == hops ? name + "-end" : name + std::to_string(i + 1);
-      ScriptPeer({{"path", Path(i == 0 ? name : name + std::to_string(i))},
-                  {"status", 302},
-                  {"headers", json::array({json::array({"Location", Path(next)})})}});
+      json hop = Redirect(302, Path(next));
+      hop["path"] = Path(i == 0 ? name : name + std::to_string(i));
+      ScriptPeer(hop);
     }
     ScriptPeer({{"path", Path(name + "-end")}, {"body", "end of " + name}});
   };
@@ -269,22 +250,19 @@ TEST_F(HttpClient, ConcurrentCallsKeepTheirOwnReplies) {
                 {"chunkDelayMs", 1}});
   }
   std::vector<std::string> replies(kThreads);
-  std::vector<int> results(kThreads, 0);
+  std::vector<std::string> errors(kThreads);
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
     threads.emplace_back([&, i] {
-      std::string threadError;
-      results[i] =
-          HttpPostJson(PeerUrl(Path("c" + std::to_string(i))), "{}", replies[i], threadError) ? 1
-                                                                                              : 0;
+      if (!HttpPostJson(PeerUrl(Path("c" + std::to_string(i))), "{}", replies[i], errors[i])) {
+        errors[i] += " (failed)";
+      }
     });
   }
   for (std::thread& thread : threads)
     thread.join();
-  for (int i = 0; i < kThreads; ++i) {
-    EXPECT_EQ(results[i], 1);
-    EXPECT_EQ(replies[i], "reply " + std::to_string(i));
-  }
+  for (int i = 0; i < kThreads; ++i)
+    EXPECT_EQ(replies[i] + errors[i], "reply " + std::to_string(i));
 }
 
 } // namespace

@@ -17,18 +17,10 @@ std::string Fetch(const std::string& method, const std::string& path, const std:
   std::string error;
   if (!HttpRequest(method, PeerUrl(path), body.empty() ? "" : "application/json", body, reply,
                    error)) {
-    ADD_FAILURE() << "the HTTP test peer does not answer at " << PeerOrigin() << " (" << error
+    ADD_FAILURE() << "the HTTP test peer does not answer at " << PeerUrl("") << " (" << error
                   << "); ctest starts it as a fixture";
   }
   return reply;
-}
-
-std::string Unhex(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
-  }
-  return bytes;
 }
 
 std::string Lower(std::string text) {
@@ -38,15 +30,14 @@ std::string Lower(std::string text) {
 }
 
 nlohmann::json FetchJson(const std::string& path) {
-  const std::string text = Fetch("GET", path, "");
-  return nlohmann::json::parse(text, nullptr, false);
+  return nlohmann::json::parse(Fetch("GET", path, ""), nullptr, false);
 }
 
 } // namespace
 
-std::string PeerOrigin() { return "http://127.0.0.1:" + std::to_string(TIDELOOM_HTTP_PEER_PORT); }
-
-std::string PeerUrl(const std::string& path) { return PeerOrigin() + path; }
+std::string PeerUrl(const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(TIDELOOM_HTTP_PEER_PORT) + path;
+}
 
 std::string UniquePrefix() {
   static std::atomic<int> counter{0};
@@ -57,7 +48,7 @@ std::string UniquePrefix() {
   return "/t/" + std::to_string(run) + "-" + std::to_string(counter++) + "-" + name;
 }
 
-void ScriptPeer(const nlohmann::json& spec) { Fetch("POST", "/peer/script", spec.dump()); }
+void ScriptPeer(const nlohmann::json& script) { Fetch("POST", "/peer/script", script.dump()); }
 
 std::vector<RecordedRequest> RequestsUnder(const std::string& prefix) {
   std::vector<RecordedRequest> requests;
@@ -70,6 +61,12 @@ std::vector<RecordedRequest> RequestsUnder(const std::string& prefix) {
     requests.push_back(std::move(request));
   }
   return requests;
+}
+
+RecordedRequest OnlyRequestUnder(const std::string& prefix) {
+  const std::vector<RecordedRequest> requests = RequestsUnder(prefix);
+  EXPECT_EQ(requests.size(), 1u);
+  return requests.empty() ? RecordedRequest{} : requests.front();
 }
 
 std::string HeaderValue(const RecordedRequest& request, const std::string& name) {
@@ -97,13 +94,3 @@ std::string RawFirstBytes(int port) {
 }
 
 int FreePort() { return FetchJson("/peer/free-port").value("port", 0); }
-
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char c : bytes) {
-    text += kDigits[c >> 4];
-    text += kDigits[c & 15];
-  }
-  return text;
-}

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "peer/hex.h"
+
 struct RecordedRequest {
   std::string method;
   std::string target;
@@ -16,16 +18,18 @@ struct RecordedRequest {
 
 // "http://127.0.0.1:<peer port>" + path.
 std::string PeerUrl(const std::string& path);
-std::string PeerOrigin();
 
 // A path prefix no other test uses, so tests may run at the same time against one peer.
 std::string UniquePrefix();
 
-// The answer the peer gives to requests for spec["path"]; see the peer for the members.
-void ScriptPeer(const nlohmann::json& spec);
+// The answer the peer gives to requests for script["path"]; see the peer for the members.
+void ScriptPeer(const nlohmann::json& script);
 
 // Every request the peer received whose target begins with `prefix`, in arrival order.
 std::vector<RecordedRequest> RequestsUnder(const std::string& prefix);
+
+// The one request received under `prefix`; a test failure when there is not exactly one.
+RecordedRequest OnlyRequestUnder(const std::string& prefix);
 
 // The value of a header, "" when absent; the name compares case-insensitively.
 std::string HeaderValue(const RecordedRequest& request, const std::string& name);
@@ -37,5 +41,3 @@ std::string RawFirstBytes(int port);
 
 // A loopback port where nothing listens.
 int FreePort();
-
-std::string Hex(std::string_view bytes);

@@ -26,15 +26,9 @@ std::string ExpectedBody(const std::string& boundary, const std::string& key,
 class Upload : public testing::Test {
 protected:
   TempFolder folder;
-  std::string prefix = UniquePrefix();
-  std::string reply = "previous reply";
-  std::string error;
+  std::string prefix = UniquePrefix(), reply = "previous reply", error;
 
-  RecordedRequest OnlyRequest() {
-    const std::vector<RecordedRequest> requests = RequestsUnder(prefix);
-    EXPECT_EQ(requests.size(), 1u);
-    return requests.empty() ? RecordedRequest{} : requests.front();
-  }
+  RecordedRequest OnlyRequest() const { return OnlyRequestUnder(prefix); }
 };
 
 TEST_F(Upload, MultipartBodyIsExactlyTheFormWithTheFixedBoundary) {
@@ -51,14 +45,6 @@ TEST_F(Upload, MultipartBodyIsExactlyTheFormWithTheFixedBoundary) {
   EXPECT_EQ(HeaderValue(request, "Content-Type"), "multipart/form-data; boundary=" + kBoundary);
   EXPECT_EQ(request.body, ExpectedBody(kBoundary, "KEY-1", "snap.xml", "snap.xml", file));
   EXPECT_EQ(request.body.size(), 368u + 5 + 2 * 8 + file.size());
-}
-
-TEST_F(Upload, EmptyValuesAndAnEmptyFileGiveThe368ByteSkeleton) {
-  const std::string path = folder.Write("empty.bin", "");
-  ASSERT_TRUE(HttpPostMultipart(PeerUrl(prefix + "/u"), "", "", path, reply, error)) << error;
-  const RecordedRequest request = OnlyRequest();
-  EXPECT_EQ(request.body.size(), 368u);
-  EXPECT_EQ(request.body, ExpectedBody(kBoundary, "", "", "", ""));
 }
 
 TEST_F(Upload, AFilenameCannotBreakOutOfItsQuotedParameter) {
@@ -94,7 +80,10 @@ TEST_F(Upload, AFileHoldingTheBoundaryIsSentUnderTheNextOne) {
   EXPECT_EQ(request.body, ExpectedBody(kBoundary + "_1", "k", "t.bin", "t.bin", file));
 }
 
-TEST_F(Upload, BodySizeMatchesTheFormula) {
+TEST_F(Upload, EmptyValuesAndAnEmptyFileGiveThe368ByteSkeletonAndSizesFollowTheFormula) {
+  const std::string path = folder.Write("empty.bin", "");
+  ASSERT_TRUE(HttpPostMultipart(PeerUrl(prefix + "/u"), "", "", path, reply, error)) << error;
+  EXPECT_EQ(OnlyRequest().body, ExpectedBody(kBoundary, "", "", "", ""));
   EXPECT_EQ(MultipartBodySize(kBoundary, "", "", 0), 368u);
   EXPECT_EQ(MultipartBodySize(kBoundary, "abc", "name", 4294967295u),
             uint64_t{368} + 3 + 8 + 4294967295u);
@@ -115,7 +104,7 @@ TEST_F(Upload, PlainFileUploadSendsTheBytesAloneAndAnEmptyFileSendsNoBody) {
   EXPECT_EQ(HeaderValue(requests[1], "Content-Length"), "0");
 }
 
-TEST_F(Upload, AFileThatCannotBeReadIsReportedBeforeAnyNetworkActivity) {
+TEST_F(Upload, AFileThatCannotBeReadIsReportedBeforeTheUrlAndAnyNetworkActivity) {
   const std::string missing = folder.Utf8(folder.root / "missing.xml");
   EXPECT_FALSE(HttpPostMultipart(PeerUrl(prefix + "/u"), "k", "f", missing, reply, error));
   EXPECT_EQ(error, "Cannot open file: " + missing);
@@ -124,6 +113,12 @@ TEST_F(Upload, AFileThatCannotBeReadIsReportedBeforeAnyNetworkActivity) {
   const std::string folderPath = folder.Utf8(folder.root);
   EXPECT_FALSE(HttpPostFile(PeerUrl(prefix + "/u"), folderPath, reply, error));
   EXPECT_EQ(error, "Cannot open file: " + folderPath);
+  // A URL that cannot be parsed is reported only after the file was read.
+  EXPECT_FALSE(HttpPostMultipart("nowhere", "k", "a.xml", missing, reply, error));
+  EXPECT_EQ(error, "Cannot open file: " + missing);
+  EXPECT_FALSE(
+      HttpPostMultipart("nowhere", "k", "a.xml", folder.Write("a.xml", "a"), reply, error));
+  EXPECT_EQ(error, "Failed to parse URL: nowhere");
   EXPECT_EQ(reply, "previous reply");
   EXPECT_TRUE(RequestsUnder(prefix).empty());
 }
@@ -133,13 +128,6 @@ TEST_F(Upload, ANonAsciiPathIsReadByItsUnicodeName) {
   std::string bytes = "previous";
   ASSERT_TRUE(ReadFileBytes(path, bytes, error)) << error;
   EXPECT_EQ(bytes, "<x/>");
-}
-
-TEST_F(Upload, AnUnparsableUrlKeepsItsMessageAfterTheFileIsRead) {
-  const std::string path = folder.Write("a.xml", "a");
-  EXPECT_FALSE(HttpPostMultipart("nowhere", "k", "a.xml", path, reply, error));
-  EXPECT_EQ(error, "Failed to parse URL: nowhere");
-  EXPECT_EQ(reply, "previous reply");
 }
 
 } // namespace

@@ -6,13 +6,12 @@
 //
 //   tideloom_http_peer start --port N --pidfile FILE   (returns once the peer listens)
 //   tideloom_http_peer stop --pidfile FILE
-//   tideloom_http_peer run --port N                     (in the foreground)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <strings.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,9 +23,12 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "hex.h"
 
 namespace {
 
@@ -59,30 +61,6 @@ std::vector<Request> gRequests;
 std::map<std::string, json> gScripts; // by path, without the query
 std::map<int, RawListener> gRawListeners;
 
-std::string Hex(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned char c : bytes) {
-    text += kDigits[c >> 4];
-    text += kDigits[c & 15];
-  }
-  return text;
-}
-
-std::string Unhex(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
-  }
-  return bytes;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 bool SendAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -110,62 +88,36 @@ std::optional<Request> ReadRequest(int fd) {
     if (buffer.size() > (1 << 20) || !Fill(fd, buffer, buffer.size() + 1)) return std::nullopt;
   }
   Request request;
-  const std::string head = buffer.substr(0, headEnd);
   std::string rest = buffer.substr(headEnd + 4);
-  std::size_t lineEnd = head.find("\r\n");
-  const std::string requestLine = head.substr(0, lineEnd);
-  const std::size_t firstSpace = requestLine.find(' ');
-  const std::size_t lastSpace = requestLine.rfind(' ');
-  if (firstSpace == std::string::npos || lastSpace == firstSpace) return std::nullopt;
-  request.method = requestLine.substr(0, firstSpace);
-  request.target = requestLine.substr(firstSpace + 1, lastSpace - firstSpace - 1);
+  std::istringstream head(buffer.substr(0, headEnd + 2));
+  std::string line;
+  if (!std::getline(head, line) ||
+      !(std::istringstream(line) >> request.method >> request.target)) {
+    return std::nullopt;
+  }
   std::size_t contentLength = 0;
-  bool chunked = false;
-  while (lineEnd != std::string::npos) {
-    const std::size_t start = lineEnd + 2;
-    lineEnd = head.find("\r\n", start);
-    const std::string line =
-        head.substr(start, lineEnd == std::string::npos ? std::string::npos : lineEnd - start);
+  while (std::getline(head, line)) {
+    line.pop_back(); // the '\r'
     const std::size_t colon = line.find(':');
     if (colon == std::string::npos) continue;
-    std::string value = line.substr(colon + 1);
-    value.erase(0, value.find_first_not_of(' '));
-    request.headers.emplace_back(line.substr(0, colon), value);
-    const std::string name = Lower(line.substr(0, colon));
-    if (name == "content-length") contentLength = std::stoull(value);
-    if (name == "transfer-encoding" && Lower(value).find("chunked") != std::string::npos) {
-      chunked = true;
-    }
+    const std::string name = line.substr(0, colon);
+    const std::string value =
+        line.substr(std::min(line.find_first_not_of(' ', colon + 1), line.size()));
+    request.headers.emplace_back(name, value);
+    // The client always announces its body's length, never chunks it.
+    if (strcasecmp(name.c_str(), "content-length") == 0) contentLength = std::stoull(value);
   }
-  if (chunked) {
-    for (;;) {
-      std::size_t sizeEnd;
-      while ((sizeEnd = rest.find("\r\n")) == std::string::npos) {
-        if (!Fill(fd, rest, rest.size() + 1)) return std::nullopt;
-      }
-      const std::size_t size = std::stoull(rest.substr(0, sizeEnd), nullptr, 16);
-      if (!Fill(fd, rest, sizeEnd + 2 + size + 2)) return std::nullopt;
-      request.body.append(rest, sizeEnd + 2, size);
-      rest.erase(0, sizeEnd + 2 + size + 2);
-      if (size == 0) break;
-    }
-  } else {
-    if (!Fill(fd, rest, contentLength)) return std::nullopt;
-    request.body = rest.substr(0, contentLength);
-  }
+  if (!Fill(fd, rest, contentLength)) return std::nullopt;
+  request.body = rest.substr(0, contentLength);
   return request;
 }
 
 std::string Path(const std::string& target) { return target.substr(0, target.find('?')); }
 
-std::string QueryValue(const std::string& target, const std::string& key) {
-  const std::size_t query = target.find('?');
-  if (query == std::string::npos) return "";
-  const std::string needle = key + "=";
-  std::size_t at = target.find(needle, query);
-  if (at == std::string::npos) return "";
-  at += needle.size();
-  return target.substr(at, target.find('&', at) - at);
+// The control paths take at most one query parameter.
+std::string QueryValue(const std::string& target) {
+  const std::size_t equals = target.find('=');
+  return equals == std::string::npos ? "" : target.substr(equals + 1);
 }
 
 int Listen(uint16_t port, uint16_t& boundPort) {
@@ -216,13 +168,13 @@ std::string Reply(int status, const std::string& body, const std::string& type =
 std::string Control(const Request& request) {
   const std::string path = Path(request.target);
   if (path == "/peer/script") {
-    const json spec = json::parse(request.body);
+    const json script = json::parse(request.body);
     std::lock_guard lock(gMutex);
-    gScripts[spec.at("path").get<std::string>()] = spec;
+    gScripts[script.at("path").get<std::string>()] = script;
     return Reply(200, "ok");
   }
   if (path == "/peer/requests") {
-    const std::string prefix = QueryValue(request.target, "prefix");
+    const std::string prefix = QueryValue(request.target);
     json list = json::array();
     std::lock_guard lock(gMutex);
     for (const Request& recorded : gRequests) {
@@ -249,7 +201,7 @@ std::string Control(const Request& request) {
     return Reply(200, json{{"port", port}}.dump(), "application/json");
   }
   if (path == "/peer/raw") {
-    const int port = std::stoi(QueryValue(request.target, "port"));
+    const int port = std::stoi(QueryValue(request.target));
     std::lock_guard lock(gMutex);
     const RawListener& raw = gRawListeners[port];
     return Reply(200, json{{"done", raw.done}, {"firstBytesHex", Hex(raw.firstBytes)}}.dump(),
@@ -264,25 +216,24 @@ std::string Control(const Request& request) {
   return Reply(404, "unknown control path");
 }
 
-std::string ScriptedBody(const json& spec) {
-  if (spec.contains("bodyHex")) return Unhex(spec["bodyHex"].get<std::string>());
-  if (spec.contains("bodySize")) {
-    std::string body(spec["bodySize"].get<std::size_t>(), '\0');
+std::string ScriptedBody(const json& script) {
+  if (script.contains("bodyHex")) return Unhex(script["bodyHex"].get<std::string>());
+  if (script.contains("bodySize")) {
+    std::string body(script["bodySize"].get<std::size_t>(), '\0');
     for (std::size_t i = 0; i < body.size(); ++i)
       body[i] = static_cast<char>(i % 251);
     return body;
   }
-  return spec.value("body", std::string());
+  return script.value("body", std::string());
 }
 
-void Answer(int fd, const json& spec) {
-  if (spec.value("closeWithoutReply", false)) return;
-  const std::string body = ScriptedBody(spec);
-  const long long announced = spec.value("contentLength", static_cast<long long>(body.size()));
-  std::string head = "HTTP/1.1 " + std::to_string(spec.value("status", 200)) + " " +
-                     spec.value("reason", std::string("Scripted")) + "\r\n";
-  if (spec.contains("headers")) {
-    for (const auto& header : spec["headers"]) {
+void Answer(int fd, const json& script) {
+  if (script.value("closeWithoutReply", false)) return;
+  const std::string body = ScriptedBody(script);
+  const long long announced = script.value("contentLength", static_cast<long long>(body.size()));
+  std::string head = "HTTP/1.1 " + std::to_string(script.value("status", 200)) + " Scripted\r\n";
+  if (script.contains("headers")) {
+    for (const auto& header : script["headers"]) {
       head += header[0].get<std::string>() + ": " + header[1].get<std::string>() + "\r\n";
     }
   }
@@ -291,9 +242,9 @@ void Answer(int fd, const json& spec) {
   if (!SendAll(fd, head)) return;
 
   const std::size_t sendBytes =
-      std::min(body.size(), spec.value("sendBytes", static_cast<std::size_t>(body.size())));
-  const std::size_t piece = spec.value("chunkSize", static_cast<std::size_t>(1 << 20));
-  const int delayMs = spec.value("chunkDelayMs", 0);
+      std::min(body.size(), script.value("sendBytes", static_cast<std::size_t>(body.size())));
+  const std::size_t piece = script.value("chunkSize", static_cast<std::size_t>(1 << 20));
+  const int delayMs = script.value("chunkDelayMs", 0);
   for (std::size_t at = 0; at < sendBytes; at += piece) {
     if (!SendAll(fd, std::string_view(body).substr(at, std::min(piece, sendBytes - at)))) return;
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
@@ -313,14 +264,14 @@ void Serve(int fd) {
     }
     SendAll(connection.fd, reply);
   } else {
-    json spec = {{"status", 200}, {"body", "peer default reply"}};
+    json script = {{"status", 200}, {"body", "peer default reply"}};
     {
       std::lock_guard lock(gMutex);
       gRequests.push_back(*request);
-      const auto script = gScripts.find(Path(request->target));
-      if (script != gScripts.end()) spec = script->second;
+      const auto found = gScripts.find(Path(request->target));
+      if (found != gScripts.end()) script = found->second;
     }
-    Answer(connection.fd, spec);
+    Answer(connection.fd, script);
   }
   // Let the client read everything before the connection goes away.
   shutdown(connection.fd, SHUT_WR);
@@ -331,11 +282,9 @@ void Serve(int fd) {
 }
 
 int Run(int listenFd, int readyPipe) {
-  if (readyPipe >= 0) {
-    const char ok = 1;
-    if (write(readyPipe, &ok, 1) != 1) return 1;
-    close(readyPipe);
-  }
+  const char ok = 1;
+  if (write(readyPipe, &ok, 1) != 1) return 1;
+  close(readyPipe);
   for (;;) {
     const int fd = accept(listenFd, nullptr, nullptr);
     if (fd < 0) continue;
@@ -363,8 +312,7 @@ void Stop(const std::string& pidFile) {
 
 int Usage() {
   std::fprintf(stderr, "usage: tideloom_http_peer start --port N --pidfile FILE\n"
-                       "       tideloom_http_peer stop --pidfile FILE\n"
-                       "       tideloom_http_peer run --port N\n");
+                       "       tideloom_http_peer stop --pidfile FILE\n");
   return 2;
 }
 
@@ -389,9 +337,8 @@ int main(int argc, char** argv) {
     Stop(pidFile);
     return 0;
   }
-  if (port == 0 || (command != "run" && command != "start")) return Usage();
-  if (command == "start" && pidFile.empty()) return Usage();
-  if (command == "start") Stop(pidFile); // a peer left over from an interrupted run
+  if (port == 0 || command != "start" || pidFile.empty()) return Usage();
+  Stop(pidFile); // a peer left over from an interrupted run
 
   uint16_t bound = 0;
   const int listenFd = Listen(port, bound);
@@ -399,8 +346,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tideloom_http_peer: cannot listen on 127.0.0.1:%u\n", port);
     return 1;
   }
-  if (command == "run") return Run(listenFd, -1);
-
   int ready[2];
   if (pipe(ready) != 0) return 1;
   const pid_t child = fork();
