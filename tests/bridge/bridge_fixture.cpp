@@ -43,32 +43,22 @@ std::string FakeCurrentFileName() {
 std::string FakeOpenFiles() { return fakeHostState.openFiles; }
 
 std::string FakeContextDebug(std::string_view target) {
-  fakeHostState.contextTarget = std::string(target);
-  return fakeHostState.contextReport;
+  return "context of " + std::string(target);
 }
 
 bool FakeGetXml(std::string_view typeKey, std::string& xml, std::string& error) {
-  if (!fakeHostState.clipboardReadError.empty()) {
-    error = fakeHostState.clipboardReadError;
-    return false;
-  }
-  for (const auto& [type, content] : fakeHostState.clipboard) {
-    if (type == typeKey) {
-      xml = content;
-      return true;
-    }
-  }
+  error = fakeHostState.clipboardReadError;
   xml.clear();
-  return true;
+  for (const auto& [type, content] : fakeHostState.clipboard) {
+    if (type == typeKey) xml = content;
+  }
+  return error.empty();
 }
 
 bool FakeProbeXml(std::string& typeKey, std::string& xml, std::string& error) {
-  if (!fakeHostState.clipboardReadError.empty()) {
-    error = fakeHostState.clipboardReadError;
-    return false;
-  }
+  error = fakeHostState.clipboardReadError;
   for (const auto& [type, content] : fakeHostState.clipboard) {
-    if (!content.empty()) {
+    if (error.empty() && !content.empty()) {
       typeKey = type;
       xml = content;
       return true;
@@ -78,20 +68,17 @@ bool FakeProbeXml(std::string& typeKey, std::string& xml, std::string& error) {
 }
 
 bool FakeListFormats(std::string& listing, std::string& error) {
-  if (!fakeHostState.formatsListed) {
-    error = fakeHostState.formatsError;
-    return false;
-  }
+  error = fakeHostState.formatsError;
   listing = fakeHostState.formatsListing;
-  return true;
+  return error.empty();
 }
 
 bool FakeSetXml(std::string_view typeKey, std::string_view xml, std::string& error) {
   ++fakeHostState.clipboardWrites;
   fakeHostState.writtenType = std::string(typeKey);
   fakeHostState.writtenXml = std::string(xml);
-  if (!fakeHostState.setError.empty()) error = fakeHostState.setError;
-  return fakeHostState.setSucceeds;
+  error = fakeHostState.setError;
+  return error.empty();
 }
 
 int16_t FakeStartScript(std::string_view fileName, std::string_view scriptName) {

@@ -21,30 +21,19 @@ protected:
 };
 
 TEST_F(BridgeSessionTest, StoredKeyResumesTheBridgeWithoutRegistering) {
-  settings.setFileBytes(R"({"licenseKey":"K\"1","baseUrl":"http://127.0.0.1:9"})");
-  bridgeState().shuttingDown.store(true);
-  ResumeBridge();
-  EXPECT_FALSE(bridgeState().shuttingDown.load());
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  EXPECT_TRUE(bridgeState().registered);
-  EXPECT_EQ(bridgeState().licenseKey, "K\"1");
-  EXPECT_EQ(bridgeState().baseUrl, "http://127.0.0.1:9");
-}
-
-TEST_F(BridgeSessionTest, StoredKeyWithoutServiceUsesTheDefaultService) {
-  settings.setFileBytes(R"({"licenseKey":"K","baseUrl":""})");
-  ResumeBridge();
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  EXPECT_TRUE(bridgeState().registered);
-  EXPECT_EQ(bridgeState().baseUrl, "https://api.tideloom.app");
-}
-
-TEST_F(BridgeSessionTest, NoStoredKeyLeavesTheBridgeOff) {
-  for (const char* bytes : {"", "{}", R"({"licenseKey":"","baseUrl":"http://x"})", "garbage"}) {
+  const std::pair<const char*, const char*> stored[] = {
+      {R"({"licenseKey":"K\"1","baseUrl":"http://127.0.0.1:9"})", "http://127.0.0.1:9"},
+      {R"({"licenseKey":"K\"1","baseUrl":""})", "https://api.tideloom.app"},
+  };
+  for (const auto& [bytes, baseUrl] : stored) {
     settings.setFileBytes(bytes);
+    bridgeState().shuttingDown.store(true);
     ResumeBridge();
+    EXPECT_FALSE(bridgeState().shuttingDown.load());
     const std::lock_guard<std::mutex> lock(stateMutex());
-    EXPECT_FALSE(bridgeState().registered) << bytes;
+    EXPECT_TRUE(bridgeState().registered);
+    EXPECT_EQ(bridgeState().licenseKey, "K\"1");
+    EXPECT_EQ(bridgeState().baseUrl, baseUrl);
   }
 }
 

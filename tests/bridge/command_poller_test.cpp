@@ -40,13 +40,6 @@ TEST(PollReplyTest, TellsCommandsFromNothingByTheTextAlone) {
   }
 }
 
-TEST(PollReplyTest, UrlCarriesTheEncodedKeyAndTheVersion) {
-  EXPECT_EQ(PollUrl("https://h", "abc-DEF_1.2~"),
-            "https://h/api/bridge/command/next?licenseKey=abc-DEF_1.2~&version=1.6.18");
-  EXPECT_EQ(PollUrl("http://h/", "a&b#c d"),
-            "http://h//api/bridge/command/next?licenseKey=a%26b%23c%20d&version=1.6.18");
-}
-
 using PollOnceTest = BridgeTest;
 
 TEST_F(PollOnceTest, StoresTheWholeReplyAndRaisesThePendingFlag) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
-#include <nlohmann/json.hpp>
 
 #include "bridge/bridge_state.h"
 #include "bridge_fixture.h"
@@ -50,14 +49,9 @@ protected:
   int64_t clock_ = 100'000;
 };
 
-TEST_F(IdleExecutorTest, UnregisteredBridgeDoesNothingAtIdle) {
+TEST_F(IdleExecutorTest, UnregisteredOrShuttingDownBridgeDoesNothingAtIdle) {
   SetClock(1'000'000'000);
   Idle();
-  EXPECT_EQ(HeldBackgroundTasks(), 0u);
-  EXPECT_EQ(fakeHost().fileNameLookups, 0);
-}
-
-TEST_F(IdleExecutorTest, ShuttingDownBridgeDoesNothingAtIdle) {
   Register();
   bridgeState().shuttingDown.store(true);
   Idle();
@@ -65,30 +59,7 @@ TEST_F(IdleExecutorTest, ShuttingDownBridgeDoesNothingAtIdle) {
   EXPECT_EQ(fakeHost().fileNameLookups, 0);
 }
 
-TEST_F(IdleExecutorTest, FirstIdleCallPollsAtOnce) {
-  Register();
-  SetClock(50'000);
-  Idle();
-  EXPECT_EQ(HeldBackgroundTasks(), 1u);
-  RunBackgroundTasks();
-  EXPECT_EQ(Polls(), 1u);
-}
-
-TEST_F(IdleExecutorTest, PollsAreSpacedByThreeSeconds) {
-  Register();
-  SetClock(10'000);
-  Idle();
-  RunBackgroundTasks();
-  SetClock(12'999);
-  Idle();
-  EXPECT_EQ(RunBackgroundTasks(), 0u) << "2999 ms after the last decision";
-  SetClock(13'000);
-  Idle();
-  EXPECT_EQ(RunBackgroundTasks(), 1u) << "3000 ms after the last decision";
-  EXPECT_EQ(Polls(), 2u);
-}
-
-TEST_F(IdleExecutorTest, RunningPollIsNeverDoubledAndItsDecisionsStillCount) {
+TEST_F(IdleExecutorTest, PollsAreSpacedByThreeSecondsFromTheLastDecisionAndNeverDoubled) {
   Register();
   SetClock(10'000);
   Idle();
@@ -104,7 +75,8 @@ TEST_F(IdleExecutorTest, RunningPollIsNeverDoubledAndItsDecisionsStillCount) {
   EXPECT_EQ(HeldBackgroundTasks(), 0u);
   SetClock(16'000);
   Idle();
-  EXPECT_EQ(HeldBackgroundTasks(), 1u);
+  EXPECT_EQ(RunBackgroundTasks(), 1u);
+  EXPECT_EQ(Polls(), 2u);
 }
 
 TEST_F(IdleExecutorTest, CommandRunsExactlyOnceAndNeverBesideAPoll) {
@@ -141,64 +113,66 @@ TEST_F(IdleExecutorTest, RegisteredFileNameIsLearnedOnceFromTheCurrentContext) {
   EXPECT_EQ(bridgeState().registeredFileName, "Sales");
 }
 
-TEST_F(IdleExecutorTest, FileListAndContextReportArePushedWithTheirLabels) {
+struct CommandCase {
+  const char* command;
+  FakeHost host;
+  std::vector<std::string> bodies; // what reaches the service, in order
+};
+
+TEST_F(IdleExecutorTest, EachCommandSendsItsResultAndOutcome) {
+  const std::string completed = R"({"licenseKey":"K","status":"completed"})";
+  const std::string noXml =
+      R"({"licenseKey":"K","status":"failed","error":"No FileMaker XML found on clipboard. )"
+      R"(Copy script steps, scripts, layout objects, fields, tables, custom functions, or value )"
+      R"(lists in FileMaker first."})";
+  const auto failed = [](const std::string& error) {
+    return R"({"licenseKey":"K","status":"failed","error":")" + error + R"("})";
+  };
+  const CommandCase cases[] = {
+      {R"({"id":"f1","type":"LIST_FILES"})",
+       {.openFiles = "Sales\nContacts"},
+       {R"({"licenseKey":"K","xmlType":"FILE_LIST","xmlContent":"Sales\nContacts","label":"Open Files"})",
+        completed}},
+      {R"({"id":"d1","type":"DEBUG_CONTEXT","fileName":"Contacts"})",
+       {},
+       {R"({"licenseKey":"K","xmlType":"CONTEXT_DEBUG","xmlContent":"context of Contacts","label":"FileMaker Context Debug"})",
+        completed}},
+      // Asked for script steps, but only layout objects were copied: those are sent, as what
+      // they are.
+      {R"({"id":"g1","type":"GET_CLIPBOARD","xmlType":"XMSS"})",
+       {.clipboard = {{"XMLO", "<Layout/>"}}},
+       {R"({"licenseKey":"K","xmlType":"XMLO","xmlContent":"<Layout/>"})", completed}},
+      {R"({"id":"g2","type":"GET_CLIPBOARD"})",
+       {.clipboard = {{"XMLO", "<Layout/>"}}},
+       {R"({"licenseKey":"K","xmlType":"XMLO","xmlContent":"<Layout/>"})", completed}},
+      {R"({"id":"g3","type":"GET_CLIPBOARD","xmlType":"AUTO"})", {}, {noXml}},
+      {R"({"id":"g4","type":"GET_CLIPBOARD","xmlType":"XMSS"})",
+       {.clipboardReadError = "OpenClipboard failed"},
+       {failed("OpenClipboard failed")}},
+      {R"({"id":"l1","type":"GET_CLIPBOARD_FORMATS"})",
+       {.formatsError = "OpenClipboard failed"},
+       {R"({"licenseKey":"K","xmlType":"CLIPBOARD_FORMATS","xmlContent":"OpenClipboard failed","label":"Clipboard Formats"})",
+        failed("OpenClipboard failed")}},
+      {R"({"id":"e1","type":"SET_CLIPBOARD","xmlType":"XMSS"})",
+       {},
+       {failed("ERROR: xmlContent is empty.")}},
+      {R"({"id":"e2","type":"SET_CLIPBOARD","xmlContent":""})",
+       {},
+       {failed("ERROR: xmlContent is empty.")}},
+      {R"({"id":"u1","type":"get_clipboard"})",
+       {},
+       {failed("Unknown command type: get_clipboard")}},
+      {R"({"id":"u2","type":"get_schema"})", {}, {failed("Unknown command type: get_schema")}},
+  };
   Register("K");
-  fakeHost().openFiles = "Sales\nContacts";
-  auto sent = Execute(R"({"id":"f1","type":"LIST_FILES"})");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0].target, "/api/bridge/push");
-  EXPECT_EQ(
-      sent[0].body,
-      R"({"licenseKey":"K","xmlType":"FILE_LIST","xmlContent":"Sales\nContacts","label":"Open Files"})");
-  EXPECT_EQ(sent[1].body, R"({"licenseKey":"K","status":"completed"})");
-
-  fakeHost().contextReport = R"({"file":"Contacts"})";
-  sent = Execute(R"({"id":"d1","type":"DEBUG_CONTEXT","fileName":"Contacts"})");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(fakeHost().contextTarget, "Contacts");
-  const auto record = nlohmann::json::parse(sent[0].body);
-  EXPECT_EQ(record["xmlType"], "CONTEXT_DEBUG");
-  EXPECT_EQ(record["xmlContent"], R"({"file":"Contacts"})");
-  EXPECT_EQ(record["label"], "FileMaker Context Debug");
-}
-
-TEST_F(IdleExecutorTest, ClipboardReadPushesTheXmlThatIsThere) {
-  Register("K");
-  fakeHost().clipboard = {{"XMLO", "<Layout/>"}};
-  // Asked for script steps, but only layout objects were copied: those are sent, as what they are.
-  auto sent = Execute(R"({"id":"g1","type":"GET_CLIPBOARD","xmlType":"XMSS"})");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0].body, R"({"licenseKey":"K","xmlType":"XMLO","xmlContent":"<Layout/>"})");
-
-  sent = Execute(R"({"id":"g2","type":"GET_CLIPBOARD"})");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(nlohmann::json::parse(sent[0].body)["xmlType"], "XMLO");
-}
-
-TEST_F(IdleExecutorTest, ClipboardReadWithoutXmlFailsWithTheReasonOrTheAdvice) {
-  Register("K");
-  auto sent = Execute(R"({"id":"g3","type":"GET_CLIPBOARD","xmlType":"AUTO"})");
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(nlohmann::json::parse(sent[0].body)["error"],
-            "No FileMaker XML found on clipboard. Copy script steps, scripts, layout objects, "
-            "fields, tables, custom functions, or value lists in FileMaker first.");
-
-  fakeHost().clipboardReadError = "OpenClipboard failed";
-  sent = Execute(R"({"id":"g4","type":"GET_CLIPBOARD","xmlType":"XMSS"})");
-  ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].body, R"({"licenseKey":"K","status":"failed","error":"OpenClipboard failed"})");
-}
-
-TEST_F(IdleExecutorTest, FailedFormatListingIsPushedAndFailsTheCommand) {
-  Register("K");
-  fakeHost().formatsListed = false;
-  fakeHost().formatsError = "OpenClipboard failed";
-  const auto sent = Execute(R"({"id":"l1","type":"GET_CLIPBOARD_FORMATS"})");
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(
-      sent[0].body,
-      R"({"licenseKey":"K","xmlType":"CLIPBOARD_FORMATS","xmlContent":"OpenClipboard failed","label":"Clipboard Formats"})");
-  EXPECT_EQ(sent[1].body, R"({"licenseKey":"K","status":"failed","error":"OpenClipboard failed"})");
+  for (const CommandCase& c : cases) {
+    fakeHost() = c.host;
+    std::vector<std::string> bodies;
+    for (const auto& request : Execute(c.command))
+      bodies.push_back(request.body);
+    EXPECT_EQ(bodies, c.bodies) << c.command;
+    EXPECT_EQ(fakeHost().clipboardWrites, 0) << c.command;
+  }
 }
 
 TEST_F(IdleExecutorTest, ClipboardWriteTakesTheUnescapedXmlAndReportsItsOutcome) {
@@ -210,7 +184,6 @@ TEST_F(IdleExecutorTest, ClipboardWriteTakesTheUnescapedXmlAndReportsItsOutcome)
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].body, R"({"licenseKey":"K","status":"completed"})");
 
-  fakeHost().setSucceeds = false;
   fakeHost().setError = "SetClipboardData failed";
   sent = Execute(R"({"id":"s2","type":"SET_CLIPBOARD","xmlType":"","xmlContent":"<a/>"})");
   EXPECT_EQ(fakeHost().writtenType, "");
@@ -219,37 +192,12 @@ TEST_F(IdleExecutorTest, ClipboardWriteTakesTheUnescapedXmlAndReportsItsOutcome)
             R"({"licenseKey":"K","status":"failed","error":"SetClipboardData failed"})");
 }
 
-TEST_F(IdleExecutorTest, ClipboardWriteWithoutContentLeavesTheClipboardAlone) {
-  Register("K");
-  for (const char* command : {R"({"id":"e1","type":"SET_CLIPBOARD","xmlType":"XMSS"})",
-                              R"({"id":"e2","type":"SET_CLIPBOARD","xmlContent":""})"}) {
-    const auto sent = Execute(command);
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0].body,
-              R"({"licenseKey":"K","status":"failed","error":"ERROR: xmlContent is empty."})");
-  }
-  EXPECT_EQ(fakeHost().clipboardWrites, 0);
-}
-
-TEST_F(IdleExecutorTest, UnknownTypesAreFailedAsSent) {
-  Register("K");
-  for (const char* type : {"get_clipboard", "REBOOT", "get_schema"}) {
-    const auto sent = Execute(std::string(R"({"id":"u1","type":")") + type + R"("})");
-    ASSERT_EQ(sent.size(), 1u) << type;
-    EXPECT_EQ(nlohmann::json::parse(sent[0].body)["error"],
-              std::string("Unknown command type: ") + type);
-  }
-}
-
 TEST_F(IdleExecutorTest, NewerKeyAndServiceAreUsedFromTheNextPollOn) {
   Register("OLD");
   SetClock(10'000);
   Idle();
   RunBackgroundTasks();
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    bridgeState().licenseKey = "NEW";
-  }
+  ChangeState([](BridgeState& state) { state.licenseKey = "NEW"; });
   SetClock(13'000);
   Idle();
   RunBackgroundTasks();

@@ -150,32 +150,24 @@ TEST_F(LivePushTest, UnmatchedUploadIsNamedAfterTheCurrentFileAndLeavesTheComman
   EXPECT_FALSE(Exists(path));
 }
 
-TEST_F(LivePushTest, UnmatchedUploadFromAnUnnamedContextFallsBackToTheRegisteredFile) {
+TEST_F(LivePushTest, UnmatchedUploadIsNamedAfterTheRegisteredFileOrSchemaWhenNoneIsCurrent) {
   PendCommand("s1", "Sales", "Reg File");
   EXPECT_EQ(PrepareLivePushUpload("/x.xml", "").sourceFileName, "Reg File");
-}
-
-TEST_F(LivePushTest, UploadWithoutPendingCommandIsNamedAfterTheRegisteredFileOrSchema) {
   PendCommand("", "", "Reg File");
-  auto upload = PrepareLivePushUpload("/x.xml", "Current");
+  const auto upload = PrepareLivePushUpload("/x.xml", "Current");
   EXPECT_EQ(upload.commandId, "");
-  EXPECT_EQ(upload.sourceFileName, "Reg File");
+  EXPECT_EQ(upload.sourceFileName, "Reg File") << "without a command the registered file wins";
 
+  Register("a b/c?\xC3\xA9");
   PendCommand("", "", "");
+  EXPECT_EQ(PrepareLivePushUpload("/x.xml", "").licenseKey, "a b/c?\xC3\xA9")
+      << "the completion carries the key as it is";
   const std::string path = SaveCopy("copy.xml");
   EXPECT_EQ(Push(path, "Current"), "OK");
   RunBackgroundTasks();
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].target, "/api/live/ingest/KEY-1?filename=schema.fmp12.xml");
-}
-
-TEST_F(LivePushTest, KeyIsEncodedInTheIngestPath) {
-  Register("a b/c?\xC3\xA9");
-  const auto upload = PrepareLivePushUpload("/x.xml", "");
-  EXPECT_EQ(upload.uploadUrl,
-            server.BaseUrl() + "/api/live/ingest/a%20b%2Fc%3F%C3%A9?filename=schema.fmp12.xml");
-  EXPECT_EQ(upload.licenseKey, "a b/c?\xC3\xA9") << "the completion carries the key as it is";
+  EXPECT_EQ(requests[0].target, "/api/live/ingest/a%20b%2Fc%3F%C3%A9?filename=schema.fmp12.xml");
 }
 
 TEST_F(LivePushTest, UnreadableCopyFailsTheMatchedCommandWithTheReadersMessage) {
@@ -213,9 +205,11 @@ TEST_F(LivePushTest, CopyIsDeletedAlsoWhenTheUploadFails) {
   EXPECT_GT(error.size(), std::string("Upload failed: ").size()) << error;
 }
 
-TEST_F(LivePushTest, EmptyCopyIsUploadedAndCompletesTheCommand) {
+TEST_F(LivePushTest, EmptyCopyWithNonAsciiPathIsUploadedAndDeleted) {
   PendCommand("s1", "Sales");
-  const std::string path = SaveCopy("empty.xml", "");
+  const std::string path =
+      SaveCopy("Sch\xC3\xA9ma \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x84.xml", "");
+  ASSERT_TRUE(Exists(path));
   Push(path, "Sales");
   RunBackgroundTasks();
   const auto requests = server.Requests();
@@ -225,31 +219,18 @@ TEST_F(LivePushTest, EmptyCopyIsUploadedAndCompletesTheCommand) {
   EXPECT_FALSE(Exists(path));
 }
 
-TEST_F(LivePushTest, CopyWithNonAsciiPathIsUploadedAndDeleted) {
-  const std::string path = SaveCopy("Sch\xC3\xA9ma \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x84.xml");
-  ASSERT_TRUE(Exists(path));
-  Push(path, "Sales");
-  RunBackgroundTasks();
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].body, kSchemaBytes);
-  EXPECT_FALSE(Exists(path));
-}
-
 TEST(FileRemoval, RemovesFilesOnlyAndReportsWhatItDid) {
   const fs::path folder = UniqueTempFolder("tideloom-file-removal-");
-  const fs::path file = folder / FromUtf8("\xC3\xA9t\xC3\xA9.xml");
-  std::ofstream(file) << "x";
-  const std::u8string utf8 = file.u8string();
-  const std::string path(utf8.begin(), utf8.end());
+  const std::string folderPath = reinterpret_cast<const char*>(folder.u8string().c_str());
+  const std::string path = folderPath + "/\xC3\xA9t\xC3\xA9.xml";
+  std::ofstream(FromUtf8(path)) << "x";
 
   EXPECT_FALSE(RemoveFileAt(""));
   EXPECT_FALSE(RemoveFileAt(path + ".absent"));
-  const std::u8string folderUtf8 = folder.u8string();
-  EXPECT_FALSE(RemoveFileAt(std::string(folderUtf8.begin(), folderUtf8.end())));
+  EXPECT_FALSE(RemoveFileAt(folderPath));
   EXPECT_TRUE(fs::exists(folder));
   EXPECT_TRUE(RemoveFileAt(path));
-  EXPECT_FALSE(fs::exists(file));
+  EXPECT_FALSE(fs::exists(FromUtf8(path)));
   fs::remove_all(folder);
 }
 

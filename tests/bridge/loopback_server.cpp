@@ -1,26 +1,20 @@
 #include "loopback_server.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace {
 
 std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (char& c : text)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
 std::string HeaderValue(const std::string& head, const std::string& name) {
-  const std::string lowerHead = Lower(head);
-  const std::string key = "\r\n" + Lower(name) + ":";
-  const std::size_t at = lowerHead.find(key);
+  const std::size_t at = Lower(head).find("\r\n" + Lower(name) + ": ");
   if (at == std::string::npos) return "";
-  std::size_t start = at + key.size();
-  while (start < head.size() && head[start] == ' ')
-    ++start;
-  const std::size_t end = head.find("\r\n", start);
-  return head.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  const std::size_t start = at + name.size() + 4;
+  return head.substr(start, head.find("\r\n", start) - start);
 }
 
 } // namespace
@@ -51,15 +45,6 @@ void LoopbackServer::Answer(const std::string& pathPrefix, int status, const std
 std::vector<ReceivedRequest> LoopbackServer::Requests() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
-}
-
-LoopbackServer::Reply LoopbackServer::ReplyFor(const std::string& target) const {
-  const std::string path = target.substr(0, target.find('?'));
-  const std::lock_guard<std::mutex> lock(mutex_);
-  for (auto reply = replies_.rbegin(); reply != replies_.rend(); ++reply) {
-    if (path.rfind(reply->pathPrefix, 0) == 0) return *reply;
-  }
-  return {"", 200, "{}"};
 }
 
 void LoopbackServer::Serve() {
@@ -111,9 +96,13 @@ void LoopbackServer::HandleConnection(SocketHandle connection) {
   }
   request.body = body.substr(0, length);
 
-  const Reply reply = ReplyFor(request.target);
+  Reply reply{"", 200, "{}"};
   {
     const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string path = request.target.substr(0, request.target.find('?'));
+    for (const Reply& scripted : replies_) { // the latest matching script wins
+      if (path.rfind(scripted.pathPrefix, 0) == 0) reply = scripted;
+    }
     requests_.push_back(std::move(request));
   }
   if (reply.status < 0) return;

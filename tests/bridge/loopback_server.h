@@ -42,7 +42,6 @@ private:
   };
   void Serve();
   void HandleConnection(SocketHandle connection);
-  Reply ReplyFor(const std::string& target) const;
 
   uint16_t port_ = 0;
   SocketHandle listener_ = kNoSocket;

@@ -69,34 +69,25 @@ TEST_F(RegistrationTest, AcceptedRegistrationSwitchesTheBridgeOnAndStoresKeyAndS
 }
 
 TEST_F(RegistrationTest, CallWithoutFileContextKeepsTheKnownFileName) {
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    bridgeState().registeredFileName = "Earlier";
-  }
+  ChangeState([](BridgeState& state) { state.registeredFileName = "Earlier"; });
   EXPECT_EQ(Register(Request(), ""), "OK");
   const std::lock_guard<std::mutex> lock(stateMutex());
   EXPECT_EQ(bridgeState().registeredFileName, "Earlier");
 }
 
-TEST_F(RegistrationTest, RefusedKeyIsReportedAndChangesNothing) {
+TEST_F(RegistrationTest, RefusalQuotesAtMostThreeHundredBytesOfWholeCharactersAndChangesNothing) {
   server.Answer("/api/bridge/register", 401, R"({"error":"unknown key"})");
   EXPECT_EQ(Register(Request()),
             R"(ERROR: registration refused (HTTP 401): {"error":"unknown key"})");
-  ExpectBridgeUntouched();
-  EXPECT_EQ(HeldBackgroundTasks(), 0u);
-}
-
-TEST_F(RegistrationTest, RefusalQuotesAtMostThreeHundredBytesOfWholeCharacters) {
   // 299 ASCII bytes, then a three-byte character that the limit would cut in half.
-  const std::string body = std::string(299, 'x') + "\xE2\x80\x94" + "tail";
-  server.Answer("/api/bridge/register", 500, body);
+  server.Answer("/api/bridge/register", 500, std::string(299, 'x') + "\xE2\x80\x94" + "tail");
   EXPECT_EQ(Register(Request()),
             "ERROR: registration refused (HTTP 500): " + std::string(299, 'x'));
-
-  const std::string ascii(400, 'y');
-  server.Answer("/api/bridge/register", 403, ascii);
-  EXPECT_EQ(Register(Request()), "ERROR: registration refused (HTTP 403): " + ascii.substr(0, 300));
+  server.Answer("/api/bridge/register", 403, std::string(400, 'y'));
+  EXPECT_EQ(Register(Request()),
+            "ERROR: registration refused (HTTP 403): " + std::string(300, 'y'));
   ExpectBridgeUntouched();
+  EXPECT_EQ(HeldBackgroundTasks(), 0u);
 }
 
 TEST_F(RegistrationTest, FailedExchangeGivesTheTransportErrorAndKeepsTheEarlierBridge) {

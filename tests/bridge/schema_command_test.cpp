@@ -26,10 +26,7 @@ protected:
     BridgeTest::SetUp();
     server.Answer("/api/bridge/command/next", 200, R"({"command":null})");
     Register("K");
-    {
-      const std::lock_guard<std::mutex> lock(stateMutex());
-      bridgeState().registeredFileName = "Registered";
-    }
+    ChangeState([](BridgeState& state) { state.registeredFileName = "Registered"; });
     fakeHost().currentFileName = "Other";
   }
 
@@ -111,10 +108,7 @@ TEST_F(SchemaCommandTest, WithoutFileNameTheRegisteredFileIsTargetedAndAnEmptyLi
 }
 
 TEST_F(SchemaCommandTest, WithNoTargetAtAllTheCommandFailsAndNothingWaits) {
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    bridgeState().registeredFileName.clear();
-  }
+  ChangeState([](BridgeState& state) { state.registeredFileName.clear(); });
   fakeHost().openFiles = "Sales";
   Queue("s1", R"({"id":"s1","type":"GET_SCHEMA","fileName":""})");
   const auto sent = Sent();
@@ -166,14 +160,19 @@ TEST_F(SchemaCommandTest, NamesThatDifferBeyondAsciiCaseNeverMatch) {
   EXPECT_TRUE(fakeHost().scriptStarts.empty());
 }
 
-TEST_F(SchemaCommandTest, BusyHostDelaysTheStartUntilAQuietIdleCall) {
+TEST_F(SchemaCommandTest, BusyHostDelaysTheStartUntilAQuietIdleCallEvenPastTheLimit) {
   fakeHost().currentFileName = "Sales";
   Queue("s1", R"({"fileName":"Sales"})");
+  Sent();
   IdleAt(5'000, 2);
   IdleAt(6'000, 3);
   EXPECT_TRUE(fakeHost().scriptStarts.empty());
-  IdleAt(7'000, 1);
+  IdleAt(45'000, 1);
   EXPECT_EQ(fakeHost().scriptStarts.size(), 1u);
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(Body(sent[0])["code"], "LR_SCRIPT_TRIGGER");
+  EXPECT_EQ(Body(sent[1])["code"], "LR_SCRIPT_TRIGGERED");
 }
 
 TEST_F(SchemaCommandTest, WaitThatStaysBusyTimesOutJustAfterThirtySeconds) {
@@ -203,45 +202,35 @@ TEST_F(SchemaCommandTest, WaitThatStaysBusyTimesOutJustAfterThirtySeconds) {
   EXPECT_TRUE(fakeHost().scriptStarts.empty());
 }
 
-TEST_F(SchemaCommandTest, QuietMatchLongAfterQueueingStillStartsTheScript) {
-  fakeHost().currentFileName = "Sales";
-  Queue("s1", R"({"fileName":"Sales"})");
-  Sent();
-  IdleAt(45'000);
-  const auto sent = Sent();
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(Body(sent[0])["code"], "LR_SCRIPT_TRIGGER");
-  EXPECT_EQ(Body(sent[1])["code"], "LR_SCRIPT_TRIGGERED");
-}
-
 TEST_F(SchemaCommandTest, ScriptIsTriedInTheCurrentFileThenByNameThenUnderItsSecondName) {
+  struct Case {
+    std::vector<int16_t> answers;
+    std::vector<ScriptStart> starts;
+    const char* started;
+  };
+  const Case cases[] = {
+      {{104, 104},
+       {{"", "TideLoom Live Push"}, {"SALES", "TideLoom Live Push"}, {"", "Tide Loom Live Push"}},
+       "Tide Loom Live Push"},
+      // Any other first error is retried by file name only.
+      {{3, 0}, {{"", "TideLoom Live Push"}, {"SALES", "TideLoom Live Push"}}, "TideLoom Live Push"},
+  };
   fakeHost().currentFileName = "SALES";
-  fakeHost().scriptStartAnswers = {104, 104};
-  Queue("s1", R"({"fileName":"Sales"})");
-  Sent();
-  IdleAt(1'000);
-  EXPECT_EQ(fakeHost().scriptStarts, (std::vector<ScriptStart>{{"", "TideLoom Live Push"},
-                                                               {"SALES", "TideLoom Live Push"},
-                                                               {"", "Tide Loom Live Push"}}));
-  const auto sent = Sent();
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(Body(sent[0])["message"], "Triggering \"TideLoom Live Push\" in \"Sales\"...");
-  EXPECT_EQ(Body(sent[1])["message"],
-            "Script queued \xE2\x80\x94 waiting for FileMaker to run \"Tide Loom Live Push\"...");
-  EXPECT_EQ(Snapshot().schemaCommandId, "s1");
-}
-
-TEST_F(SchemaCommandTest, OtherFirstErrorIsRetriedByFileNameOnly) {
-  fakeHost().currentFileName = "Sales";
-  fakeHost().scriptStartAnswers = {3, 0};
-  Queue("s1", R"({"fileName":"Sales"})");
-  Sent();
-  IdleAt(1'000);
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 2u);
-  const auto sent = Sent();
-  ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(Body(sent[1])["message"],
-            "Script queued \xE2\x80\x94 waiting for FileMaker to run \"TideLoom Live Push\"...");
+  for (const Case& c : cases) {
+    fakeHost().scriptStarts.clear();
+    fakeHost().scriptStartAnswers = c.answers;
+    Queue("s1", R"({"fileName":"Sales"})");
+    Sent();
+    IdleAt(1'000);
+    EXPECT_EQ(fakeHost().scriptStarts, c.starts);
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(Body(sent[0])["message"], "Triggering \"TideLoom Live Push\" in \"Sales\"...");
+    EXPECT_EQ(Body(sent[1])["message"], std::string("Script queued \xE2\x80\x94 waiting for "
+                                                    "FileMaker to run \"") +
+                                            c.started + "\"...");
+    EXPECT_EQ(Snapshot().schemaCommandId, "s1");
+  }
 }
 
 TEST_F(SchemaCommandTest, EachHostErrorFailsTheCommandWithItsOwnMessage) {
