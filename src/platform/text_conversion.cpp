@@ -1,6 +1,8 @@
 // The portable back end: the same results as the Windows code-page conversion, by hand.
 #include "platform/text_conversion.h"
 
+#include "platform/utf8_encoding.h"
+
 #include <cstdint>
 
 namespace {
@@ -66,24 +68,6 @@ size_t DecodeOne(std::string_view text, size_t pos, uint32_t& codePoint) {
     codePoint = codePoint << 6 | (byte & 0x3F);
   }
   return length;
-}
-
-void AppendUtf8(std::string& out, uint32_t codePoint) {
-  if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
-  } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
-  }
 }
 
 }  // namespace
