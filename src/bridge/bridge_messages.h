@@ -8,7 +8,6 @@
 
 // TideLoom.Register's checks, in the order they are made.
 inline constexpr std::string_view kEmptyEmailMessage = "ERROR: email is empty.";
-inline constexpr std::string_view kEmptyLicenseKeyMessage = "ERROR: licenseKey is empty.";
 inline constexpr std::string_view kEmptyMachineIdMessage = "ERROR: machineId is empty.";
 inline constexpr std::string_view kEmptyBaseUrlMessage = "ERROR: baseUrl is empty.";
 inline constexpr std::string_view kRegisteredMessage = "OK";
@@ -24,7 +23,6 @@ std::string RegistrationRefusedMessage(int httpStatus, std::string_view replyBod
 inline constexpr std::string_view kNoClipboardXmlMessage =
     "No FileMaker XML found on clipboard. Copy script steps, scripts, layout objects, fields, "
     "tables, custom functions, or value lists in FileMaker first.";
-inline constexpr std::string_view kEmptyXmlContentMessage = "ERROR: xmlContent is empty.";
 std::string UnknownCommandTypeMessage(std::string_view type);
 
 // The schema command's status records: progress while the script is queued and started, and the

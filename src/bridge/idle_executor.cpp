@@ -12,6 +12,7 @@
 #include "bridge/service_protocol.h"
 #include "bridge/update_check.h"
 #include "core/json.h"
+#include "core/parameter_messages.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ void SetClipboard(const CommandCopy& command, const IdleHostCalls& host) {
   const std::string xmlContent = JsonStringField(command.body, kXmlContentMember);
   // Writing nothing would still empty the user's clipboard.
   if (xmlContent.empty()) {
-    Fail(command, std::string(kEmptyXmlContentMessage));
+    Fail(command, std::string(kXmlContentEmpty));
     return;
   }
   std::string error;

@@ -8,6 +8,7 @@
 #include "bridge/update_check.h"
 #include "core/config_store.h"
 #include "core/json.h"
+#include "core/parameter_messages.h"
 #include "platform/http.h"
 #include "plugin/plugin_identity.h"
 
@@ -15,7 +16,7 @@ namespace {
 
 std::string_view FirstMissingValue(const RegistrationRequest& request, std::string_view baseUrl) {
   if (request.email.empty()) return kEmptyEmailMessage;
-  if (request.licenseKey.empty()) return kEmptyLicenseKeyMessage;
+  if (request.licenseKey.empty()) return kLicenseKeyEmpty;
   if (request.machineId.empty()) return kEmptyMachineIdMessage;
   if (baseUrl.empty()) return kEmptyBaseUrlMessage;
   return {};

@@ -3,14 +3,13 @@
 #include <array>
 #include <utility>
 
+#include "core/parameter_messages.h"
 #include "platform/clipboard.h"
 
 namespace clipboard_functions {
 
 namespace {
 
-constexpr std::string_view kXmlTypeEmpty = "ERROR: xmlType is empty.";
-constexpr std::string_view kXmlContentEmpty = "ERROR: xmlContent is empty.";
 constexpr std::string_view kPlainTextEmpty = "ERROR: plain text clipboard is empty.";
 constexpr std::string_view kNotSnippet =
     "ERROR: clipboard text does not look like fmxmlsnippet XML.";

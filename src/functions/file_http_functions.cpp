@@ -4,6 +4,7 @@
 
 #include "core/base64.h"
 #include "core/json.h"
+#include "core/parameter_messages.h"
 #include "functions/posix_path.h"
 #include "platform/clipboard.h"
 #include "platform/http.h"
@@ -17,9 +18,7 @@ constexpr std::string_view kUrlEmpty = "ERROR: url is empty.";
 constexpr std::string_view kJsonBodyEmpty = "ERROR: jsonBody is empty.";
 constexpr std::string_view kIngestUrlEmpty = "ERROR: ingestUrl is empty.";
 constexpr std::string_view kXmlPathEmpty = "ERROR: xmlPath is empty.";
-constexpr std::string_view kLicenseKeyEmpty = "ERROR: licenseKey is empty.";
 constexpr std::string_view kBridgeUrlEmpty = "ERROR: bridgeUrl is empty.";
-constexpr std::string_view kXmlTypeEmpty = "ERROR: xmlType is empty.";
 constexpr std::string_view kOk = "OK";
 constexpr std::size_t kRefusalExcerptBytes = 300;
 
