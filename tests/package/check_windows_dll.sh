@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 headers=$("$objdump" -p "$dll")
 
-exports=$(printf '%s\n' "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+exports=$(printf '%s\n' "$headers" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | tail -n +2 |
           grep -oE '\] [A-Za-z_][A-Za-z0-9_@]*$' | sed 's/^\] //' || true)
 [ "$exports" = "FMExternCallProc" ] || fail "exports are [$exports], expected FMExternCallProc only"
 
@@ -18,7 +18,8 @@ for name in $imports; do
   [[ $name =~ $allowed ]] || fail "imports from $name"
 done
 # FMWrapper is delay-loaded: its name and calls are in the image but not in the import table.
-strings -a "$dll" | grep -qx 'FMWrapper.dll' || fail "no delay import of FMWrapper.dll"
+texts=$(strings -a "$dll")
+grep -qx 'FMWrapper.dll' <<<"$texts" || fail "no delay import of FMWrapper.dll"
 
 # Version strings are stored as UTF-16LE.
 utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 | tr -d ' \n'; }
