@@ -6,6 +6,7 @@
 #include <random>
 #include <system_error>
 
+#include "core/json.h"
 #include "platform/file_replace.h"
 #include "platform/settings_folder.h"
 
@@ -93,16 +94,11 @@ std::string ReadConfigText() {
 }
 
 std::string ConfigValue(std::string_view text, std::string_view key) {
-  std::string pattern;
-  pattern.reserve(key.size() + 4);
-  pattern += '"';
-  pattern += key;
-  pattern += "\":\"";
-  const size_t found = text.find(pattern);
-  if (found == std::string_view::npos) return {};
+  const size_t start = FindStringMemberValue(text, key);
+  if (start == std::string_view::npos) return {};
 
   std::string value;
-  for (size_t pos = found + pattern.size(); pos < text.size() && text[pos] != '"'; ++pos) {
+  for (size_t pos = start; pos < text.size() && text[pos] != '"'; ++pos) {
     if (text[pos] == '\\' && pos + 1 < text.size()) ++pos;
     value += text[pos];
   }

@@ -82,17 +82,21 @@ std::string JsonEscape(std::string_view text) {
   return out;
 }
 
-std::string JsonStringField(std::string_view text, std::string_view key) {
+size_t FindStringMemberValue(std::string_view text, std::string_view key) {
   std::string pattern;
   pattern.reserve(key.size() + 4);
   pattern += '"';
   pattern += key;
   pattern += "\":\"";
   const size_t found = text.find(pattern);
-  if (found == std::string_view::npos) return {};
+  return found == std::string_view::npos ? found : found + pattern.size();
+}
+
+std::string JsonStringField(std::string_view text, std::string_view key) {
+  size_t pos = FindStringMemberValue(text, key);
+  if (pos == std::string_view::npos) return {};
 
   std::string value;
-  size_t pos = found + pattern.size();
   while (pos < text.size() && text[pos] != '"') {
     if (text[pos] != '\\' || pos + 1 == text.size()) {
       value += text[pos++];

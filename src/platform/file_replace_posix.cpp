@@ -5,29 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/file_descriptor_posix.h"
 #include "platform/file_replace.h"
 
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closing can report a late write error, so the writer looks at it.
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool WriteNewFile(const std::filesystem::path& path, std::string_view bytes) {
   // The settings hold an account key: only the user may read them.
