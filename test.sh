@@ -6,6 +6,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cd "$root"
 
 scripts/install_packages.sh
+scripts/check_format.sh
 scripts/build.sh all
 tests/docs/install_node_packages.sh
 tests/relay_browser/install_browser_test.sh

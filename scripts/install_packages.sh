@@ -3,7 +3,7 @@
 # it asks apt only for what is missing.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ pkg-config git ca-certificates
+  cmake ninja-build g++ pkg-config git ca-certificates clang-format
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

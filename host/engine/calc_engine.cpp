@@ -17,8 +17,8 @@ namespace {
 struct EngineState {
   std::shared_ptr<Solution> solution;
   ExternalFunctionLookup external;
-  CalcVariables globals;  // $$variables live as long as the engine, like a session's
-  std::map<std::string, std::unique_ptr<SqlCatalog>> catalogs;  // by FileNameKey
+  CalcVariables globals; // $$variables live as long as the engine, like a session's
+  std::map<std::string, std::unique_ptr<SqlCatalog>> catalogs; // by FileNameKey
 };
 
 // Nodes being evaluated on this thread, re-entrant evaluations included; together with the
@@ -36,14 +36,14 @@ thread_local int activeNodes = 0;
 thread_local int activeEvaluations = 0;
 
 class DepthGuard {
- public:
+public:
   DepthGuard(int& counter, int limit) : counter_(counter), ok_(++counter <= limit) {}
   ~DepthGuard() { --counter_; }
   DepthGuard(const DepthGuard&) = delete;
   DepthGuard& operator=(const DepthGuard&) = delete;
   bool ok() const { return ok_; }
 
- private:
+private:
   int& counter_;
   bool ok_;
 };
@@ -79,8 +79,8 @@ bool Lists(const std::vector<std::string>& names, std::string_view name) {
 struct Evaluation {
   EngineState& engine;
   const SolutionFile* contextFile;
-  CalcContext context;  // what external functions see: the resolved file and live variables
-  std::vector<std::pair<std::string, CalcValue>> locals;  // Let's names, innermost last
+  CalcContext context; // what external functions see: the resolved file and live variables
+  std::vector<std::pair<std::string, CalcValue>> locals; // Let's names, innermost last
 };
 
 // The questionMark and failing lists of the file a function is asked about.
@@ -153,7 +153,8 @@ CalcResult RunDatabaseNames(Evaluation& evaluation, const Arguments&, const Solu
 
 CalcResult RunTableNames(Evaluation&, const Arguments&, const SolutionFile* file) {
   std::vector<std::string> names;
-  for (const SolutionTable& table : file->tables) names.push_back(table.name);
+  for (const SolutionTable& table : file->tables)
+    names.push_back(table.name);
   return List(names);
 }
 
@@ -161,7 +162,8 @@ CalcResult RunFieldNames(Evaluation&, const Arguments& args, const SolutionFile*
   for (const SolutionTable& table : file->tables) {
     if (!EqualsIgnoringAsciiCase(table.name, args[1].text)) continue;
     std::vector<std::string> names;
-    for (const SolutionField& field : table.fields) names.push_back(field.name);
+    for (const SolutionField& field : table.fields)
+      names.push_back(field.name);
     return List(names);
   }
   return Failure(kCalcErrorTableMissing);
@@ -169,7 +171,8 @@ CalcResult RunFieldNames(Evaluation&, const Arguments& args, const SolutionFile*
 
 CalcResult RunScriptNames(Evaluation&, const Arguments&, const SolutionFile* file) {
   std::vector<std::string> names;
-  for (const SolutionScript& script : file->scripts) names.push_back(script.name);
+  for (const SolutionScript& script : file->scripts)
+    names.push_back(script.name);
   return List(names);
 }
 
@@ -199,7 +202,8 @@ CalcResult RunExecuteSql(Evaluation& evaluation, const Arguments& args, const So
   const std::string rowSeparator =
       args[2].text.empty() ? std::string(1, kValueSeparator) : args[2].text;
   std::vector<std::string> parameters;
-  for (std::size_t i = 3; i < args.size(); ++i) parameters.push_back(args[i].text);
+  for (std::size_t i = 3; i < args.size(); ++i)
+    parameters.push_back(args[i].text);
   std::optional<std::string> rows =
       RunSqlQuery(*catalog, args[0].text, fieldSeparator, rowSeparator, parameters);
   return Text(rows ? std::move(*rows) : std::string("?"));
@@ -246,8 +250,8 @@ CalcResult EvaluateGet(Evaluation& evaluation, const CalcNode& node) {
 }
 
 CalcResult EvaluateVariable(Evaluation& evaluation, const CalcNode& node) {
-  CalcVariables& variables = node.text.starts_with("$$") ? evaluation.engine.globals
-                                                         : *evaluation.context.variables;
+  CalcVariables& variables =
+      node.text.starts_with("$$") ? evaluation.engine.globals : *evaluation.context.variables;
   const CalcValue* value = FindVariable(variables, node.text);
   return CalcResult{0, value != nullptr ? *value : CalcValue{}};
 }
@@ -322,13 +326,20 @@ CalcResult EvaluateNode(Evaluation& evaluation, const CalcNode& node) {
   DepthGuard depth(activeNodes, kMaxActiveNodes);
   if (!depth.ok()) return Failure(kCalcErrorSyntax);
   switch (node.kind) {
-    case CalcNode::Kind::kText: return Text(node.text);
-    case CalcNode::Kind::kNumber: return CalcResult{0, {node.text, true}};
-    case CalcNode::Kind::kVariable: return EvaluateVariable(evaluation, node);
-    case CalcNode::Kind::kConcat: return EvaluateConcat(evaluation, node);
-    case CalcNode::Kind::kCall: return EvaluateCall(evaluation, node);
-    case CalcNode::Kind::kGet: return EvaluateGet(evaluation, node);
-    case CalcNode::Kind::kLet: return EvaluateLet(evaluation, node);
+  case CalcNode::Kind::kText:
+    return Text(node.text);
+  case CalcNode::Kind::kNumber:
+    return CalcResult{0, {node.text, true}};
+  case CalcNode::Kind::kVariable:
+    return EvaluateVariable(evaluation, node);
+  case CalcNode::Kind::kConcat:
+    return EvaluateConcat(evaluation, node);
+  case CalcNode::Kind::kCall:
+    return EvaluateCall(evaluation, node);
+  case CalcNode::Kind::kGet:
+    return EvaluateGet(evaluation, node);
+  case CalcNode::Kind::kLet:
+    return EvaluateLet(evaluation, node);
   }
   return Failure(kCalcErrorSyntax);
 }
@@ -343,7 +354,7 @@ const SolutionScript* FindScript(const SolutionFile& file, std::string_view name
   return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 struct CalcEngine::Impl : EngineState {};
 
@@ -372,7 +383,8 @@ CalcResult CalcEngine::Evaluate(std::string_view expression, const CalcContext& 
     if (!parse.ok) return Failure(kCalcErrorSyntax);
     // Without the caller's variables, $variables still work within this one evaluation.
     CalcVariables scratch;
-    Evaluation evaluation{*impl_, file,
+    Evaluation evaluation{*impl_,
+                          file,
                           CalcContext{file != nullptr ? file->name : std::string(),
                                       context.variables != nullptr ? context.variables : &scratch},
                           {}};
@@ -421,4 +433,4 @@ ScriptRun CalcEngine::RunScript(std::string_view fileName, std::string_view scri
   return run;
 }
 
-}  // namespace fmhost
+} // namespace fmhost

@@ -59,9 +59,9 @@ using CalcVariables = std::map<std::string, CalcValue>;
 
 // Where an expression is evaluated: the file whose context it runs in and its variables.
 struct CalcContext {
-  std::string fileName;        // the file of Get(FileName); empty means the solution's active
-                               // file; a name that is no open file fails every evaluation (100)
-  CalcVariables* variables;    // may be null: $variables then live only during one Evaluate
+  std::string fileName;     // the file of Get(FileName); empty means the solution's active
+                            // file; a name that is no open file fails every evaluation (100)
+  CalcVariables* variables; // may be null: $variables then live only during one Evaluate
 };
 
 // Plug-in functions and anything else the engine does not know itself are looked up here.
@@ -78,7 +78,7 @@ struct ScriptRun {
 };
 
 class CalcEngine {
- public:
+public:
   CalcEngine(std::shared_ptr<Solution> solution, ExternalFunctionLookup external);
   ~CalcEngine();
   CalcEngine(const CalcEngine&) = delete;
@@ -99,7 +99,7 @@ class CalcEngine {
   // Call after changing solution()'s tables or fields: ExecuteSQL keeps one database per file.
   void ForgetCachedQueries();
 
- private:
+private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
@@ -108,4 +108,4 @@ class CalcEngine {
 // functions), as "Save a Copy as XML" writes it.
 std::string RenderFileAsXml(const SolutionFile& file);
 
-}  // namespace fmhost
+} // namespace fmhost

@@ -36,7 +36,7 @@ bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class Lexer {
- public:
+public:
   explicit Lexer(std::string_view source) : source_(source) {}
 
   Token Next() {
@@ -67,19 +67,34 @@ class Lexer {
     }
     ++pos_;
     switch (c) {
-      case '(': token.kind = TokenKind::kLeftParen; return token;
-      case ')': token.kind = TokenKind::kRightParen; return token;
-      case '[': token.kind = TokenKind::kLeftBracket; return token;
-      case ']': token.kind = TokenKind::kRightBracket; return token;
-      case ';': token.kind = TokenKind::kSemicolon; return token;
-      case '&': token.kind = TokenKind::kAmpersand; return token;
-      case '=': token.kind = TokenKind::kEquals; return token;
-      default: break;
+    case '(':
+      token.kind = TokenKind::kLeftParen;
+      return token;
+    case ')':
+      token.kind = TokenKind::kRightParen;
+      return token;
+    case '[':
+      token.kind = TokenKind::kLeftBracket;
+      return token;
+    case ']':
+      token.kind = TokenKind::kRightBracket;
+      return token;
+    case ';':
+      token.kind = TokenKind::kSemicolon;
+      return token;
+    case '&':
+      token.kind = TokenKind::kAmpersand;
+      return token;
+    case '=':
+      token.kind = TokenKind::kEquals;
+      return token;
+    default:
+      break;
     }
     throw ParseFailure{"unexpected character at offset " + std::to_string(token.offset)};
   }
 
- private:
+private:
   bool AtPilcrow() const { return source_.substr(pos_, kPilcrow.size()) == kPilcrow; }
 
   // Letters of any script may form names; the pilcrow is a constant of its own.
@@ -98,7 +113,8 @@ class Lexer {
       if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v') {
         ++pos_;
       } else if (source_.substr(pos_, 2) == "//") {
-        while (pos_ < source_.size() && source_[pos_] != '\r' && source_[pos_] != '\n') ++pos_;
+        while (pos_ < source_.size() && source_[pos_] != '\r' && source_[pos_] != '\n')
+          ++pos_;
       } else if (source_.substr(pos_, 2) == "/*") {
         const std::size_t end = source_.find("*/", pos_ + 2);
         if (end == std::string_view::npos) {
@@ -135,7 +151,7 @@ class Lexer {
         value += kValueSeparator;
         pos_ += kPilcrow.size();
       } else {
-        value += c;  // any other backslash stays, as FileMaker keeps it
+        value += c; // any other backslash stays, as FileMaker keeps it
         ++pos_;
       }
     }
@@ -143,19 +159,23 @@ class Lexer {
 
   std::string_view ReadNumber() {
     const std::size_t start = pos_;
-    while (pos_ < source_.size() && IsDigit(source_[pos_])) ++pos_;
+    while (pos_ < source_.size() && IsDigit(source_[pos_]))
+      ++pos_;
     if (pos_ < source_.size() && source_[pos_] == '.') {
       ++pos_;
-      while (pos_ < source_.size() && IsDigit(source_[pos_])) ++pos_;
+      while (pos_ < source_.size() && IsDigit(source_[pos_]))
+        ++pos_;
     }
     return source_.substr(start, pos_ - start);
   }
 
   std::string ReadName() {
     const std::size_t start = pos_;
-    while (pos_ < source_.size() && source_[pos_] == '$' && pos_ - start < 2) ++pos_;
+    while (pos_ < source_.size() && source_[pos_] == '$' && pos_ - start < 2)
+      ++pos_;
     const std::size_t body = pos_;
-    while (pos_ < source_.size() && IsNamePart(source_[pos_])) ++pos_;
+    while (pos_ < source_.size() && IsNamePart(source_[pos_]))
+      ++pos_;
     if (pos_ == body) {
       throw ParseFailure{"a variable needs a name, at offset " + std::to_string(start)};
     }
@@ -168,24 +188,36 @@ class Lexer {
 
 const char* Describe(TokenKind kind) {
   switch (kind) {
-    case TokenKind::kEnd: return "the end";
-    case TokenKind::kText: return "a text";
-    case TokenKind::kNumber: return "a number";
-    case TokenKind::kName: return "a name";
-    case TokenKind::kPilcrow: return "a pilcrow";
-    case TokenKind::kLeftParen: return "\"(\"";
-    case TokenKind::kRightParen: return "\")\"";
-    case TokenKind::kLeftBracket: return "\"[\"";
-    case TokenKind::kRightBracket: return "\"]\"";
-    case TokenKind::kSemicolon: return "\";\"";
-    case TokenKind::kAmpersand: return "\"&\"";
-    case TokenKind::kEquals: return "\"=\"";
+  case TokenKind::kEnd:
+    return "the end";
+  case TokenKind::kText:
+    return "a text";
+  case TokenKind::kNumber:
+    return "a number";
+  case TokenKind::kName:
+    return "a name";
+  case TokenKind::kPilcrow:
+    return "a pilcrow";
+  case TokenKind::kLeftParen:
+    return "\"(\"";
+  case TokenKind::kRightParen:
+    return "\")\"";
+  case TokenKind::kLeftBracket:
+    return "\"[\"";
+  case TokenKind::kRightBracket:
+    return "\"]\"";
+  case TokenKind::kSemicolon:
+    return "\";\"";
+  case TokenKind::kAmpersand:
+    return "\"&\"";
+  case TokenKind::kEquals:
+    return "\"=\"";
   }
   return "?";
 }
 
 class Parser {
- public:
+public:
   explicit Parser(std::string_view source) : lexer_(source) { Advance(); }
 
   CalcNode ParseWhole() {
@@ -194,7 +226,7 @@ class Parser {
     return root;
   }
 
- private:
+private:
   void Advance() { current_ = lexer_.Next(); }
 
   [[noreturn]] void Fail(const char* expected) const {
@@ -227,29 +259,29 @@ class Parser {
     }
     CalcNode node;
     switch (current_.kind) {
-      case TokenKind::kText:
-        node.text = std::move(current_.text);
-        Advance();
-        return node;
-      case TokenKind::kNumber:
-        node.kind = CalcNode::Kind::kNumber;
-        node.text = std::move(current_.text);
-        Advance();
-        return node;
-      case TokenKind::kPilcrow:
-        node.text = std::string(1, kValueSeparator);
-        Advance();
-        return node;
-      case TokenKind::kLeftParen: {
-        Advance();
-        node = ParseExpression(depth + 1);
-        Expect(TokenKind::kRightParen);
-        return node;
-      }
-      case TokenKind::kName:
-        return ParseNamed(depth);
-      default:
-        Fail("a value");
+    case TokenKind::kText:
+      node.text = std::move(current_.text);
+      Advance();
+      return node;
+    case TokenKind::kNumber:
+      node.kind = CalcNode::Kind::kNumber;
+      node.text = std::move(current_.text);
+      Advance();
+      return node;
+    case TokenKind::kPilcrow:
+      node.text = std::string(1, kValueSeparator);
+      Advance();
+      return node;
+    case TokenKind::kLeftParen: {
+      Advance();
+      node = ParseExpression(depth + 1);
+      Expect(TokenKind::kRightParen);
+      return node;
+    }
+    case TokenKind::kName:
+      return ParseNamed(depth);
+    default:
+      Fail("a value");
     }
   }
 
@@ -324,7 +356,7 @@ class Parser {
   Token current_;
 };
 
-}  // namespace
+} // namespace
 
 CalcParse ParseCalculation(std::string_view expression) {
   CalcParse parse;
@@ -338,4 +370,4 @@ CalcParse ParseCalculation(std::string_view expression) {
   return parse;
 }
 
-}  // namespace fmhost
+} // namespace fmhost

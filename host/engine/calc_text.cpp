@@ -44,7 +44,7 @@ std::vector<uint32_t> DecodeCodePoints(std::string_view text) {
       points.push_back(point);
       i += length;
     } else {
-      points.push_back(lead | 0x80000000u);  // marked so it never equals a real code point
+      points.push_back(lead | 0x80000000u); // marked so it never equals a real code point
       ++i;
     }
   }
@@ -69,11 +69,12 @@ uint32_t FoldCodePoint(uint32_t c) {
   return c;
 }
 
-}  // namespace
+} // namespace
 
 std::string FoldAsciiCase(std::string_view text) {
   std::string folded(text);
-  for (char& c : folded) c = LowerAscii(c);
+  for (char& c : folded)
+    c = LowerAscii(c);
   return folded;
 }
 
@@ -98,8 +99,10 @@ std::string NumberLiteralText(std::string_view literal) {
   std::string_view whole = literal.substr(0, point);
   std::string_view fraction =
       point == std::string_view::npos ? std::string_view() : literal.substr(point + 1);
-  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
-  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  while (!whole.empty() && whole.front() == '0')
+    whole.remove_prefix(1);
+  while (!fraction.empty() && fraction.back() == '0')
+    fraction.remove_suffix(1);
   std::string text = whole.empty() ? "0" : std::string(whole);
   if (!fraction.empty()) {
     text += '.';
@@ -170,4 +173,4 @@ std::string JoinValueList(const std::vector<std::string>& values) {
   return joined;
 }
 
-}  // namespace fmhost
+} // namespace fmhost

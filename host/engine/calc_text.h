@@ -35,4 +35,4 @@ std::size_t CountOccurrencesIgnoringCase(std::string_view text, std::string_view
 
 std::string JoinValueList(const std::vector<std::string>& values);
 
-}  // namespace fmhost
+} // namespace fmhost

@@ -47,8 +47,7 @@ std::size_t XmlCharacterLength(std::string_view text, std::size_t i) {
     point = (point << 6) | (next & 0x3F);
   }
   const bool allowed = point >= smallest && point <= 0x10FFFF &&
-                       !(point >= 0xD800 && point <= 0xDFFF) && point != 0xFFFE &&
-                       point != 0xFFFF;
+                       !(point >= 0xD800 && point <= 0xDFFF) && point != 0xFFFE && point != 0xFFFF;
   return allowed ? length : 0;
 }
 
@@ -63,15 +62,32 @@ void AppendEscaped(std::string& out, std::string_view text) {
       continue;
     }
     switch (text[i]) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '\r': out += "&#13;"; break;
-      case '\n': out += "&#10;"; break;
-      case '\t': out += "&#9;"; break;
-      default: out.append(text.substr(i, length));
+    case '&':
+      out += "&amp;";
+      break;
+    case '<':
+      out += "&lt;";
+      break;
+    case '>':
+      out += "&gt;";
+      break;
+    case '"':
+      out += "&quot;";
+      break;
+    case '\'':
+      out += "&apos;";
+      break;
+    case '\r':
+      out += "&#13;";
+      break;
+    case '\n':
+      out += "&#10;";
+      break;
+    case '\t':
+      out += "&#9;";
+      break;
+    default:
+      out.append(text.substr(i, length));
     }
     i += length;
   }
@@ -117,7 +133,7 @@ std::string_view DataType(std::string_view fieldType) {
 }
 
 class XmlWriter {
- public:
+public:
   XmlWriter(std::string& out, const SolutionFile& file) : out_(out), file_(file) {}
 
   // <name attributes...> at the current depth; attributes alternate name and raw value.
@@ -169,7 +185,7 @@ class XmlWriter {
     out_ += "</UUID>\n";
   }
 
- private:
+private:
   void Indent() { out_.append(static_cast<std::size_t>(depth_), '\t'); }
 
   std::string& out_;
@@ -202,8 +218,7 @@ void WriteTables(XmlWriter& xml, const SolutionFile& file) {
     xml.Empty("BaseTableSourceReference", {"type", "Local"});
     xml.Empty("BaseTableReference", {"id", tableId, "name", table.name, "UUID", uuid});
     xml.Empty("CoordRect", {"top", "40", "left", std::to_string(40 + 240 * (id - 1065000)),
-                            "bottom", "220", "right",
-                            std::to_string(200 + 240 * (id - 1065000))});
+                            "bottom", "220", "right", std::to_string(200 + 240 * (id - 1065000))});
     xml.Close("TableOccurrence");
   }
   xml.Close("TableOccurrenceCatalog");
@@ -215,22 +230,22 @@ void WriteField(XmlWriter& xml, const SolutionFile& file, const SolutionTable& t
   const std::string id = std::to_string(fieldId);
   const std::string fieldClass = field.fieldClass.empty() ? "Normal" : field.fieldClass;
   const std::string_view dataType = DataType(field.type);
-  const std::string comment = "Field " + field.name + " of " + table.name + " (" + field.type +
-                              ", " + fieldClass + ")";
+  const std::string comment =
+      "Field " + field.name + " of " + table.name + " (" + field.type + ", " + fieldClass + ")";
   xml.Open("Field", {"id", id, "name", field.name, "fieldtype", fieldClass, "datatype", dataType,
                      "comment", comment});
   xml.Uuid("Field", path);
   xml.Empty("TagList", {});
   const bool serial = fieldId == 1 && dataType == "Number";
-  xml.Open("AutoEnter", {"type", serial ? "SerialNumber" : "None", "allowEditing",
-                         serial ? "False" : "True", "constant", "False", "furigana", "False",
-                         "lookup", "False", "calculation", "False"});
+  xml.Open("AutoEnter",
+           {"type", serial ? "SerialNumber" : "None", "allowEditing", serial ? "False" : "True",
+            "constant", "False", "furigana", "False", "lookup", "False", "calculation", "False"});
   xml.Empty("Serial", {"nextValue", "1", "increment", "1", "trigger", "OnCreation"});
   xml.Close("AutoEnter");
-  xml.Open("Validation", {"type", "OnlyDuringDataEntry", "allowOverride", "True", "notEmpty",
-                          serial ? "True" : "False", "unique", serial ? "True" : "False",
-                          "existing", "False", "maxLength", "False", "valueList", "False",
-                          "calculation", "False", "range", "False"});
+  xml.Open("Validation",
+           {"type", "OnlyDuringDataEntry", "allowOverride", "True", "notEmpty",
+            serial ? "True" : "False", "unique", serial ? "True" : "False", "existing", "False",
+            "maxLength", "False", "valueList", "False", "calculation", "False", "range", "False"});
   xml.Empty("StrictValidation", {"value", "False"});
   xml.TextElement("ErrorMessage", "");
   xml.Close("Validation");
@@ -242,9 +257,9 @@ void WriteField(XmlWriter& xml, const SolutionFile& file, const SolutionTable& t
     xml.Close("Calculation");
   } else if (EqualsIgnoringAsciiCase(fieldClass, "Summary")) {
     xml.Open("SummaryInfo", {"operation", "Total", "restartsForEachSortedGroup", "False"});
-    xml.Empty("FieldReference", {"id", "1", "name", table.fields.front().name, "UUID",
-                                 DerivedUuid(file.name, "Field",
-                                             table.name + "::" + table.fields.front().name)});
+    xml.Empty("FieldReference",
+              {"id", "1", "name", table.fields.front().name, "UUID",
+               DerivedUuid(file.name, "Field", table.name + "::" + table.fields.front().name)});
     xml.Close("SummaryInfo");
   }
   xml.Close("Field");
@@ -259,7 +274,8 @@ void WriteFields(XmlWriter& xml, const SolutionFile& file) {
                                      DerivedUuid(file.name, "BaseTable", table.name)});
     xml.Open("ObjectList", {"membercount", std::to_string(table.fields.size())});
     int fieldId = 0;
-    for (const SolutionField& field : table.fields) WriteField(xml, file, table, field, ++fieldId);
+    for (const SolutionField& field : table.fields)
+      WriteField(xml, file, table, field, ++fieldId);
     xml.Close("ObjectList");
     xml.Close("FieldCatalog");
   }
@@ -341,16 +357,16 @@ void WriteScripts(XmlWriter& xml, const SolutionFile& file) {
   xml.Close("StepsForScripts");
 }
 
-}  // namespace
+} // namespace
 
 std::string RenderFileAsXml(const SolutionFile& file) {
   std::string out;
   out.reserve(4096 + 1500 * file.tables.size() * 8);
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   XmlWriter xml(out, file);
-  xml.Open("FMSaveAsXML", {"version", "2.2.3.0", "Source", kHostVersion, "File",
-                           FileNameWithExtension(file), "UUID",
-                           DerivedUuid(file.name, "File", file.name)});
+  xml.Open("FMSaveAsXML",
+           {"version", "2.2.3.0", "Source", kHostVersion, "File", FileNameWithExtension(file),
+            "UUID", DerivedUuid(file.name, "File", file.name)});
   xml.Open("Structure");
   xml.Open("AddAction");
   WriteTables(xml, file);
@@ -381,8 +397,8 @@ bool SaveXmlCopy(const SolutionFile& file, std::string& path, std::string& error
                        c == '-' || c == '_';
     stem += plain ? c : '_';
   }
-  const auto stamp = static_cast<unsigned long long>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto stamp =
+      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   const std::string xml = RenderFileAsXml(file);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string leaf = stem + "_" + std::to_string(stamp % 1000000007ull) + "_" +
@@ -403,4 +419,4 @@ bool SaveXmlCopy(const SolutionFile& file, std::string& path, std::string& error
   return false;
 }
 
-}  // namespace fmhost
+} // namespace fmhost

@@ -11,4 +11,4 @@ namespace fmhost {
 // goes to path. False with a reason in error when the file cannot be written.
 bool SaveXmlCopy(const SolutionFile& file, std::string& path, std::string& error);
 
-}  // namespace fmhost
+} // namespace fmhost

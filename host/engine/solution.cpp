@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <utility>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "engine/calc_text.h"
 
@@ -60,7 +60,8 @@ void ForEachElement(const Json& object, const char* name, const std::string& pat
   if (array == nullptr) return;
   const std::string arrayPath = Child(path, name);
   if (!array->is_array()) Fail(arrayPath, "must be an array");
-  for (std::size_t i = 0; i < array->size(); ++i) read((*array)[i], Element(arrayPath, i));
+  for (std::size_t i = 0; i < array->size(); ++i)
+    read((*array)[i], Element(arrayPath, i));
 }
 
 // A list of names: each element a string, or an object with a "name" like a table's.
@@ -152,7 +153,7 @@ SolutionFile ReadFile(const Json& json, const std::string& path) {
   return file;
 }
 
-}  // namespace
+} // namespace
 
 SolutionFile* Solution::FindFile(const std::string& name) {
   return const_cast<SolutionFile*>(std::as_const(*this).FindFile(name));
@@ -216,4 +217,4 @@ Solution LoadSolutionFile(const std::string& path) {
   }
 }
 
-}  // namespace fmhost
+} // namespace fmhost

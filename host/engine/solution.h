@@ -23,21 +23,21 @@ struct SolutionTable {
 
 // One step of a script: exactly one of the two is set.
 struct SolutionScriptStep {
-  std::string saveCopyAsXml;  // variable name ("$path") that receives the saved copy's path
-  std::string evaluate;       // expression evaluated in the script's file
+  std::string saveCopyAsXml; // variable name ("$path") that receives the saved copy's path
+  std::string evaluate;      // expression evaluated in the script's file
 };
 
 struct SolutionScript {
   std::string name;
-  int startError = 0;  // what starting the script returns
+  int startError = 0; // what starting the script returns
   std::vector<SolutionScriptStep> steps;
 };
 
 struct SolutionFile {
   std::string name;
-  std::string databaseName;  // as DatabaseNames lists it; empty means the name
-  std::vector<std::string> questionMark;  // functions answering "?" in this file
-  std::map<std::string, int> failing;     // functions that are an evaluation error (code)
+  std::string databaseName;              // as DatabaseNames lists it; empty means the name
+  std::vector<std::string> questionMark; // functions answering "?" in this file
+  std::map<std::string, int> failing;    // functions that are an evaluation error (code)
   std::vector<SolutionTable> tables;
   std::vector<SolutionScript> scripts;
   std::vector<std::string> layouts;
@@ -50,9 +50,9 @@ struct Solution {
   std::string account = "Admin";
   std::string privilegeSet = "[Full Access]";
   std::string persistentId;
-  std::string activeFile;  // the file of Get(FileName) in the current context; after parsing,
-                           // that file's own name (or the first file's, or empty)
-  std::vector<std::string> windows;  // front to back
+  std::string activeFile; // the file of Get(FileName) in the current context; after parsing,
+                          // that file's own name (or the first file's, or empty)
+  std::vector<std::string> windows; // front to back
   std::vector<SolutionFile> files;
 
   // The open file with this name (FileMaker compares file names case-insensitively, and
@@ -69,4 +69,4 @@ struct SolutionError : std::runtime_error {
 Solution ParseSolution(const std::string& jsonText);
 Solution LoadSolutionFile(const std::string& path);
 
-}  // namespace fmhost
+} // namespace fmhost

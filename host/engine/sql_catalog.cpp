@@ -30,8 +30,7 @@ using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 Statement Prepare(sqlite3* db, std::string_view sql, const char** tail) {
   sqlite3_stmt* raw = nullptr;
   if (sql.size() > static_cast<std::size_t>(INT32_MAX)) return Statement();
-  if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, tail) !=
-      SQLITE_OK) {
+  if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &raw, tail) != SQLITE_OK) {
     sqlite3_finalize(raw);
     return Statement();
   }
@@ -52,8 +51,7 @@ bool Insert(sqlite3* db, const char* sql, std::initializer_list<SqlCell> cells) 
   for (const SqlCell& cell : cells) {
     const bool bound =
         std::holds_alternative<sqlite3_int64>(cell)
-            ? sqlite3_bind_int64(statement.get(), index, std::get<sqlite3_int64>(cell)) ==
-                  SQLITE_OK
+            ? sqlite3_bind_int64(statement.get(), index, std::get<sqlite3_int64>(cell)) == SQLITE_OK
             : BindText(statement.get(), index, std::get<std::string_view>(cell));
     if (!bound) return false;
     ++index;
@@ -64,7 +62,7 @@ bool Insert(sqlite3* db, const char* sql, std::initializer_list<SqlCell> cells) 
 bool Fill(sqlite3* db, const SolutionFile& file) {
   if (sqlite3_exec(db, kSchemaSql, nullptr, nullptr, nullptr) != SQLITE_OK) return false;
   if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return false;
-  sqlite3_int64 tableId = 129;  // FileMaker numbers a file's tables from 130
+  sqlite3_int64 tableId = 129; // FileMaker numbers a file's tables from 130
   for (const SolutionTable& table : file.tables) {
     ++tableId;
     if (!Insert(db, "INSERT INTO FileMaker_Tables VALUES (?, ?, ?, ?, 1)",
@@ -86,13 +84,13 @@ bool Fill(sqlite3* db, const SolutionFile& file) {
 // Once filled, the database answers SELECTs only: no writes, no ATTACH of real files, no PRAGMA.
 int AuthorizeReadOnly(void*, int action, const char*, const char*, const char*, const char*) {
   switch (action) {
-    case SQLITE_SELECT:
-    case SQLITE_READ:
-    case SQLITE_FUNCTION:
-    case SQLITE_RECURSIVE:
-      return SQLITE_OK;
-    default:
-      return SQLITE_DENY;
+  case SQLITE_SELECT:
+  case SQLITE_READ:
+  case SQLITE_FUNCTION:
+  case SQLITE_RECURSIVE:
+    return SQLITE_OK;
+  default:
+    return SQLITE_DENY;
   }
 }
 
@@ -103,23 +101,23 @@ int StopRunawayQuery(void* counter) {
 
 void AppendColumn(std::string& out, sqlite3_stmt* statement, int column) {
   switch (sqlite3_column_type(statement, column)) {
-    case SQLITE_NULL:
-      return;
-    case SQLITE_INTEGER:
-      out += std::to_string(sqlite3_column_int64(statement, column));
-      return;
-    case SQLITE_FLOAT: {
-      char buffer[40];
-      std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_column_double(statement, column));
-      out += buffer;
-      return;
-    }
-    default: {
-      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
-      const int size = sqlite3_column_bytes(statement, column);
-      if (bytes != nullptr && size > 0) out.append(bytes, static_cast<std::size_t>(size));
-      return;
-    }
+  case SQLITE_NULL:
+    return;
+  case SQLITE_INTEGER:
+    out += std::to_string(sqlite3_column_int64(statement, column));
+    return;
+  case SQLITE_FLOAT: {
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_column_double(statement, column));
+    out += buffer;
+    return;
+  }
+  default: {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
+    const int size = sqlite3_column_bytes(statement, column);
+    if (bytes != nullptr && size > 0) out.append(bytes, static_cast<std::size_t>(size));
+    return;
+  }
   }
 }
 
@@ -131,16 +129,15 @@ bool OnlyBlanksOrSemicolons(const char* text, const char* end) {
   return true;
 }
 
-}  // namespace
+} // namespace
 
 void SqliteCloser::operator()(sqlite3* db) const { sqlite3_close(db); }
 
 std::unique_ptr<SqlCatalog> BuildSqlCatalog(const SolutionFile& file) {
   sqlite3* raw = nullptr;
-  const int opened = sqlite3_open_v2(":memory:", &raw,
-                                     SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                         SQLITE_OPEN_FULLMUTEX,
-                                     nullptr);
+  const int opened =
+      sqlite3_open_v2(":memory:", &raw,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   auto catalog = std::make_unique<SqlCatalog>();
   catalog->db.reset(raw);
   if (opened != SQLITE_OK || !Fill(raw, file)) return nullptr;
@@ -185,4 +182,4 @@ std::optional<std::string> RunSqlQuery(SqlCatalog& catalog, std::string_view sql
   return result;
 }
 
-}  // namespace fmhost
+} // namespace fmhost

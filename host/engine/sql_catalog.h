@@ -34,4 +34,4 @@ std::optional<std::string> RunSqlQuery(SqlCatalog& catalog, std::string_view sql
                                        std::string_view rowSeparator,
                                        const std::vector<std::string>& arguments);
 
-}  // namespace fmhost
+} // namespace fmhost

@@ -48,15 +48,16 @@ namespace {
 // A message of literal pieces and names, in order.
 std::string Joined(std::initializer_list<std::string_view> pieces) {
   std::string text;
-  for (const std::string_view piece : pieces) text += piece;
+  for (const std::string_view piece : pieces)
+    text += piece;
   return text;
 }
 
 } // namespace
 
 std::string SchemaQueuedMessage(std::string_view targetFile) {
-  return Joined({"Queued \xE2\x80\x94 waiting for \"", targetFile,
-                 "\" to be active in FileMaker..."});
+  return Joined(
+      {"Queued \xE2\x80\x94 waiting for \"", targetFile, "\" to be active in FileMaker..."});
 }
 
 std::string ScriptTriggerMessage(std::string_view targetFile) {
@@ -64,8 +65,8 @@ std::string ScriptTriggerMessage(std::string_view targetFile) {
 }
 
 std::string ScriptTriggeredMessage(std::string_view scriptName) {
-  return Joined({"Script queued \xE2\x80\x94 waiting for FileMaker to run \"", scriptName,
-                 "\"..."});
+  return Joined(
+      {"Script queued \xE2\x80\x94 waiting for FileMaker to run \"", scriptName, "\"..."});
 }
 
 std::string SchemaTimeoutMessage(std::string_view targetFile) {

@@ -15,7 +15,7 @@ BridgeState* MakeBridgeState() {
   state->baseUrl = std::string(kDefaultBaseUrl);
   return state;
 }
-}  // namespace
+} // namespace
 
 int64_t (*steadyClockSource)() = MonotonicMs;
 

@@ -10,14 +10,15 @@ uint32_t ByteAt(std::string_view bytes, size_t index) {
   return static_cast<unsigned char>(bytes[index]);
 }
 
-}  // namespace
+} // namespace
 
 std::string Base64Encode(std::string_view bytes) {
   std::string out;
   out.reserve((bytes.size() + 2) / 3 * 4);
   size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
-    const uint32_t group = ByteAt(bytes, i) << 16 | ByteAt(bytes, i + 1) << 8 | ByteAt(bytes, i + 2);
+    const uint32_t group =
+        ByteAt(bytes, i) << 16 | ByteAt(bytes, i + 1) << 8 | ByteAt(bytes, i + 2);
     out += kAlphabet[(group >> 18) & 0x3F];
     out += kAlphabet[(group >> 12) & 0x3F];
     out += kAlphabet[(group >> 6) & 0x3F];

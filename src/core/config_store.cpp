@@ -48,7 +48,8 @@ std::filesystem::path TemporaryPathBeside(const std::filesystem::path& target) {
   }
   constexpr char kHex[] = "0123456789abcdef";
   std::string suffix = ".";
-  for (int shift = 60; shift >= 0; shift -= 4) suffix += kHex[(salt >> shift) & 0xF];
+  for (int shift = 60; shift >= 0; shift -= 4)
+    suffix += kHex[(salt >> shift) & 0xF];
   suffix += ".tmp";
   std::filesystem::path temporary = target;
   temporary += suffix;
@@ -74,7 +75,7 @@ bool WriteConfigLocked(std::string_view licenseKey, std::string_view baseUrl) {
   return ReplaceFileContents(*path, ConfigText(licenseKey, baseUrl));
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::filesystem::path> ConfigFilePath() {
   std::optional<std::filesystem::path> folder = SettingsFolder();

@@ -52,25 +52,35 @@ size_t AppendUnicodeEscape(std::string& out, std::string_view text, size_t pos, 
   return 6;
 }
 
-}  // namespace
+} // namespace
 
 void AppendJsonEscaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     switch (byte) {
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      default:
-        if (byte < 0x20) {
-          out += "\\u00";
-          out += kHexDigits[byte >> 4];
-          out += kHexDigits[byte & 0x0F];
-        } else {
-          out += c;
-        }
+    case '\t':
+      out += "\\t";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '"':
+      out += "\\\"";
+      break;
+    case '\\':
+      out += "\\\\";
+      break;
+    default:
+      if (byte < 0x20) {
+        out += "\\u00";
+        out += kHexDigits[byte >> 4];
+        out += kHexDigits[byte & 0x0F];
+      } else {
+        out += c;
+      }
     }
   }
 }
@@ -110,12 +120,24 @@ std::string JsonStringField(std::string_view text, std::string_view key) {
       }
     }
     switch (escaped) {
-      case 'n': value += '\n'; break;
-      case 'r': value += '\r'; break;
-      case 't': value += '\t'; break;
-      case 'b': value += '\b'; break;
-      case 'f': value += '\f'; break;
-      default: value += escaped; break;  // \" \\ \/ and anything unknown give the byte itself
+    case 'n':
+      value += '\n';
+      break;
+    case 'r':
+      value += '\r';
+      break;
+    case 't':
+      value += '\t';
+      break;
+    case 'b':
+      value += '\b';
+      break;
+    case 'f':
+      value += '\f';
+      break;
+    default:
+      value += escaped;
+      break; // \" \\ \/ and anything unknown give the byte itself
     }
     pos += 2;
   }

@@ -5,6 +5,6 @@
 
 #include "plugin/calculation_call.h"
 
-std::string GetSchemaFunction(const CalculationCall& call);     // TideLoom.GetSchema
-std::string ListFilesFunction(const CalculationCall& call);     // TideLoom.ListFiles
-std::string DebugContextFunction(const CalculationCall& call);  // TideLoom.DebugContext
+std::string GetSchemaFunction(const CalculationCall& call);    // TideLoom.GetSchema
+std::string ListFilesFunction(const CalculationCall& call);    // TideLoom.ListFiles
+std::string DebugContextFunction(const CalculationCall& call); // TideLoom.DebugContext

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 class FileDescriptor {
- public:
+public:
   explicit FileDescriptor(int fd) : fd_(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -19,6 +19,6 @@ class FileDescriptor {
     return ::close(fd) == 0;
   }
 
- private:
+private:
   int fd_;
 };

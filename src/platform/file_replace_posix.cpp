@@ -36,7 +36,7 @@ bool MoveIntoPlace(const std::filesystem::path& source, const std::filesystem::p
 
 constexpr FileReplaceCalls kSystemCalls = {WriteNewFile, MoveIntoPlace};
 
-}  // namespace
+} // namespace
 
 const FileReplaceCalls systemFileReplaceCalls = kSystemCalls;
 FileReplaceCalls fileReplaceCalls = kSystemCalls;

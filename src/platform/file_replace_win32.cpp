@@ -6,7 +6,7 @@
 namespace {
 
 class FileHandle {
- public:
+public:
   explicit FileHandle(HANDLE handle) : handle_(handle) {}
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
@@ -21,7 +21,7 @@ class FileHandle {
     return CloseHandle(handle) != 0;
   }
 
- private:
+private:
   HANDLE handle_;
 };
 
@@ -49,7 +49,7 @@ bool MoveIntoPlace(const std::filesystem::path& source, const std::filesystem::p
 
 constexpr FileReplaceCalls kSystemCalls = {WriteNewFile, MoveIntoPlace};
 
-}  // namespace
+} // namespace
 
 const FileReplaceCalls systemFileReplaceCalls = kSystemCalls;
 FileReplaceCalls fileReplaceCalls = kSystemCalls;

@@ -1,15 +1,17 @@
 // Windows back end: the shell's roaming application-data folder + "\TideLoom".
+// windows.h first: the shell header relies on its types.
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include "platform/settings_folder.h"
 
 namespace {
 
-constexpr int kRoamingAppDataFolder = 26;  // CSIDL_APPDATA
-constexpr DWORD kCurrentPath = 0;          // SHGFP_TYPE_CURRENT
+constexpr int kRoamingAppDataFolder = 26; // CSIDL_APPDATA
+constexpr DWORD kCurrentPath = 0;         // SHGFP_TYPE_CURRENT
 
-}  // namespace
+} // namespace
 
 std::optional<std::filesystem::path> SettingsFolder() {
   wchar_t buffer[MAX_PATH] = {};

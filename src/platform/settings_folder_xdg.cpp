@@ -14,7 +14,7 @@ std::optional<std::filesystem::path> AbsoluteFolderFrom(const char* variable) {
   return folder;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::filesystem::path> SettingsFolder() {
   if (auto configHome = AbsoluteFolderFrom("XDG_CONFIG_HOME")) return *configHome / "TideLoom";

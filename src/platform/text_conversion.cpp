@@ -11,9 +11,7 @@ constexpr char16_t kReplacement = 0xFFFD;
 
 std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-std::u16string_view UpToNul(std::u16string_view text) {
-  return text.substr(0, text.find(u'\0'));
-}
+std::u16string_view UpToNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
 
 void AppendUtf16(std::u16string& out, uint32_t codePoint) {
   if (codePoint < 0x10000) {
@@ -70,7 +68,7 @@ size_t DecodeOne(std::string_view text, size_t pos, uint32_t& codePoint) {
   return length;
 }
 
-}  // namespace
+} // namespace
 
 std::u16string Utf8ToWide(std::string_view text) {
   const std::string_view input = UpToNul(text);

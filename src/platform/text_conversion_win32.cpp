@@ -11,7 +11,7 @@ namespace {
 
 constexpr UINT kUtf8CodePage = 65001;
 
-}  // namespace
+} // namespace
 
 std::u16string Utf8ToWide(std::string_view text) {
   const std::string_view input = text.substr(0, text.find('\0'));

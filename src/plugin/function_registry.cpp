@@ -13,7 +13,7 @@ namespace {
 
 std::string Version(const CalculationCall&) { return std::string(kVersionText); }
 
-}  // namespace
+} // namespace
 
 // clang-format off
 const std::array<FunctionEntry, 19> kFunctionTable = {{
@@ -93,12 +93,11 @@ int16_t RegisterAll(const HostQuadChar* pluginId) {
     name.Assign(entry.name);
     prototype.Assign(entry.prototype);
     description.Assign(entry.description);
-    const int16_t code = CallHost(FM_ExprEnv_RegisterExternalFunctionEx, pluginId, entry.id,
-                                  static_cast<const HostText*>(name.get()),
-                                  static_cast<const HostText*>(prototype.get()),
-                                  static_cast<const HostText*>(description.get()),
-                                  entry.minParameters, entry.maxParameters, kFunctionFlags,
-                                  &CalculationTrampoline);
+    const int16_t code = CallHost(
+        FM_ExprEnv_RegisterExternalFunctionEx, pluginId, entry.id,
+        static_cast<const HostText*>(name.get()), static_cast<const HostText*>(prototype.get()),
+        static_cast<const HostText*>(description.get()), entry.minParameters, entry.maxParameters,
+        kFunctionFlags, &CalculationTrampoline);
     if (&entry == &kFunctionTable.front()) firstCode = code;
   }
   return firstCode;
@@ -114,8 +113,8 @@ int16_t CalculationTrampoline(int16_t functionId, const HostExprEnv* environment
                               const HostDataVect* parameters, HostData* result) {
   try {
     const FunctionEntry* entry = FindFunction(functionId);
-    const std::string text = entry != nullptr ? entry->implementation({environment, parameters})
-                                              : std::string();
+    const std::string text =
+        entry != nullptr ? entry->implementation({environment, parameters}) : std::string();
     SetResultText(text, result);
   } catch (...) {
     try {

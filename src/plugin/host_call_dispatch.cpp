@@ -11,11 +11,16 @@ namespace {
 
 std::string_view StringForRequest(uint8_t id) {
   switch (id) {
-    case kStringName: return kPluginName;
-    case kStringDescription: return kPluginDescription;
-    case kStringOptions: return kPluginOptions;
-    case kStringHelpUrl: return kHelpUrl;
-    default: return {};
+  case kStringName:
+    return kPluginName;
+  case kStringDescription:
+    return kPluginDescription;
+  case kStringOptions:
+    return kPluginOptions;
+  case kStringHelpUrl:
+    return kHelpUrl;
+  default:
+    return {};
   }
 }
 
@@ -28,7 +33,7 @@ void AnswerStringRequest(const HostCallRecord& record) {
   CopyToHostBuffer(StringForRequest(record.param1), capacity, buffer);
 }
 
-}  // namespace
+} // namespace
 
 void CopyToHostBuffer(std::string_view text, uint32_t capacity, uint16_t* buffer) {
   if (capacity == 0) return;
@@ -65,22 +70,22 @@ void DispatchHostCall(HostCallRecord* record) noexcept {
   currentHostCall = record;
   try {
     switch (record->message) {
-      case kHostMessageStartup:
-        // Refused unless start-up runs to its end.
-        record->result = static_cast<uint64_t>(kStartupRefuse);
-        record->result = static_cast<uint64_t>(PluginStartup(record->interfaceVersion));
-        break;
-      case kHostMessageIdle:
-        BridgeIdle(*record);
-        break;
-      case kHostMessageShutdown:
-        PluginShutdown(record->interfaceVersion);
-        break;
-      case kHostMessageStringRequest:
-        AnswerStringRequest(*record);
-        break;
-      default:
-        break;
+    case kHostMessageStartup:
+      // Refused unless start-up runs to its end.
+      record->result = static_cast<uint64_t>(kStartupRefuse);
+      record->result = static_cast<uint64_t>(PluginStartup(record->interfaceVersion));
+      break;
+    case kHostMessageIdle:
+      BridgeIdle(*record);
+      break;
+    case kHostMessageShutdown:
+      PluginShutdown(record->interfaceVersion);
+      break;
+    case kHostMessageStringRequest:
+      AnswerStringRequest(*record);
+      break;
+    default:
+      break;
     }
   } catch (...) {
     // The host has no way to receive an exception; what was done so far stands.

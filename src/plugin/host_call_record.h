@@ -19,11 +19,11 @@ struct HostCallRecord {
   uint8_t reserved2to12[11];
   uint8_t message;
   uint8_t reserved14;
-  uint8_t param1;  // string id for a string request, idle level for an idle call
+  uint8_t param1; // string id for a string request, idle level for an idle call
   uint8_t reserved16to23[8];
-  uint64_t bufferCapacity;  // only the low 32 bits count
+  uint64_t bufferCapacity; // only the low 32 bits count
   uint8_t reserved32to39[8];
-  uint64_t result;  // start-up result, or the address of a string request's UTF-16 buffer
+  uint64_t result; // start-up result, or the address of a string request's UTF-16 buffer
   uint8_t reserved48to55[8];
   HostStartScriptCallback startScript;
   HostCurrentEnvironmentCallback currentEnvironment;

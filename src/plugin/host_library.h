@@ -81,4 +81,4 @@ FMWRAPPER_API HostQuadChar* FM_QuadChar_Constructor2(char c0, char c1, char c2, 
                                                      HostError* error);
 FMWRAPPER_API void FM_QuadChar_Delete(HostQuadChar* id, HostError* error);
 
-}  // extern "C"
+} // extern "C"

@@ -10,16 +10,16 @@ constexpr int32_t kHostErrorMemory = 1;
 constexpr int32_t kHostErrorOther = 2;
 
 // Deleting never throws: a guard runs while another failure may already be unwinding.
-template <typename Object>
-void DeleteQuietly(void (*remove)(Object*, HostError*), Object* object) {
+template <typename Object> void DeleteQuietly(void (*remove)(Object*, HostError*), Object* object) {
   if (object == nullptr) return;
   HostError error{1, 0};
   remove(object, &error);
 }
-}  // namespace
+} // namespace
 
 void ThrowIfHostFailed(const HostError& error) {
-  if (error.code == kHostErrorMemory || error.code == kHostErrorOther) throw HostFailure(error.code);
+  if (error.code == kHostErrorMemory || error.code == kHostErrorOther)
+    throw HostFailure(error.code);
 }
 
 HostTextObject::HostTextObject() : text_(CallHost(FM_Text_Constructor1)) {}

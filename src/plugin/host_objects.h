@@ -35,7 +35,7 @@ auto CallHost(Function function, Arguments... arguments) {
 }
 
 class HostTextObject {
- public:
+public:
   HostTextObject();
   explicit HostTextObject(std::string_view utf8) : HostTextObject() { Assign(utf8); }
   ~HostTextObject();
@@ -46,24 +46,24 @@ class HostTextObject {
   void Assign(std::string_view utf8);
   HostText* get() const { return text_; }
 
- private:
+private:
   HostText* text_;
 };
 
 class HostDataObject {
- public:
+public:
   HostDataObject();
   ~HostDataObject();
   HostDataObject(const HostDataObject&) = delete;
   HostDataObject& operator=(const HostDataObject&) = delete;
   HostData* get() const { return data_; }
 
- private:
+private:
   HostData* data_;
 };
 
 class HostEnvironmentObject {
- public:
+public:
   HostEnvironmentObject();
   ~HostEnvironmentObject();
   HostEnvironmentObject(HostEnvironmentObject&& other) noexcept
@@ -72,19 +72,19 @@ class HostEnvironmentObject {
   HostEnvironmentObject& operator=(const HostEnvironmentObject&) = delete;
   HostExprEnv* get() const { return environment_; }
 
- private:
+private:
   HostExprEnv* environment_;
 };
 
 class PluginIdObject {
- public:
+public:
   PluginIdObject();
   ~PluginIdObject();
   PluginIdObject(const PluginIdObject&) = delete;
   PluginIdObject& operator=(const PluginIdObject&) = delete;
   const HostQuadChar* get() const { return id_; }
 
- private:
+private:
   HostQuadChar* id_;
 };
 

@@ -98,7 +98,7 @@ void AppendRawMember(std::string& out, std::string_view key, std::string_view js
 
 std::string_view JsonBool(bool value) { return value ? "true" : "false"; }
 
-}  // namespace
+} // namespace
 
 void AddFileNameUnique(std::vector<std::string>& list, std::string_view name) {
   const size_t last = name.find_last_not_of(kFileNameBlanks);

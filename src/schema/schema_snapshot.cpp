@@ -35,8 +35,7 @@ void ReadTablesByName(SchemaTables& tables, const HostExprEnv* environment,
     if (tables.index.contains(tableName)) continue;
     std::vector<SchemaField>& fields = TakeUpTable(tables, tableName);
     const std::string fieldNames = EvaluateToText(
-        environment,
-        "FieldNames(" + fileArgumentText + "; " + QuoteCalcText(tableName) + ")");
+        environment, "FieldNames(" + fileArgumentText + "; " + QuoteCalcText(tableName) + ")");
     for (const std::string_view fieldName : HostListLines(fieldNames)) {
       fields.push_back({std::string(fieldName), {}, {}});
     }
@@ -82,7 +81,7 @@ std::string NamesOf(const HostExprEnv* environment, std::string_view function,
   return EvaluateToText(environment, expression);
 }
 
-}  // namespace
+} // namespace
 
 void AddFieldQueryRows(SchemaTables& tables, std::string_view rows) {
   for (const std::string_view line : HostListLines(rows)) {
@@ -117,7 +116,8 @@ std::string BuildSchemaSnapshot(const HostExprEnv* environment, std::string_view
       currentFileMode ? kCurrentFileArgument : std::string_view(quotedFile);
 
   SchemaTables tables;
-  if (currentFileMode) AddFieldQueryRows(tables, EvaluateToText(environment, kFieldsQueryExpression));
+  if (currentFileMode)
+    AddFieldQueryRows(tables, EvaluateToText(environment, kFieldsQueryExpression));
   if (tables.order.empty()) ReadTablesByName(tables, environment, fileArgument);
   if (tables.order.empty()) return std::string(kEmptySnapshot);
 

@@ -13,8 +13,8 @@
 
 struct SchemaField {
   std::string name;
-  std::string type;        // as the host reports it, or empty
-  std::string fieldClass;  // as the host reports it, or empty
+  std::string type;       // as the host reports it, or empty
+  std::string fieldClass; // as the host reports it, or empty
 };
 
 // The index serves lookups; `order` alone decides the order of the output.

@@ -24,5 +24,6 @@ TEST(Base64Encode, MatchesTheStandardTestVectorsAndUsesBothAlphabetEnds) {
       {"\xFF\xFF\xFF\xFF"s, "/////w=="},
       {"\0\0\0\0\0"s, "AAAAAAA="},
   };
-  for (const auto& [bytes, expected] : table) EXPECT_EQ(Base64Encode(bytes), expected);
+  for (const auto& [bytes, expected] : table)
+    EXPECT_EQ(Base64Encode(bytes), expected);
 }

@@ -13,7 +13,7 @@ using namespace std::string_literals;
 namespace {
 
 class ConfigStore : public ::testing::Test {
- protected:
+protected:
   void TearDown() override { fileReplaceCalls = systemFileReplaceCalls; }
 
   SettingsSandbox sandbox;
@@ -33,7 +33,7 @@ bool FailingHalfWrite(const std::filesystem::path& path, std::string_view bytes)
   return false;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ConfigStore, FirstRunReadsAnEmptyObjectAndCreatesTheFolder) {
   std::error_code ignored;
@@ -122,10 +122,12 @@ TEST_F(ConfigStore, AFailedFirstWriteLeavesNoFileBehind) {
 TEST_F(ConfigStore, WritersOfDifferentMembersNeverUndoEachOther) {
   constexpr int kRounds = 40;
   std::thread keyWriter([] {
-    for (int i = 0; i <= kRounds; ++i) WriteConfigValue(kLicenseKeyMember, "key" + std::to_string(i));
+    for (int i = 0; i <= kRounds; ++i)
+      WriteConfigValue(kLicenseKeyMember, "key" + std::to_string(i));
   });
   std::thread urlWriter([] {
-    for (int i = 0; i <= kRounds; ++i) WriteConfigValue(kBaseUrlMember, "url" + std::to_string(i));
+    for (int i = 0; i <= kRounds; ++i)
+      WriteConfigValue(kBaseUrlMember, "url" + std::to_string(i));
   });
   keyWriter.join();
   urlWriter.join();

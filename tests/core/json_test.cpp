@@ -25,21 +25,40 @@ bool IsValidUtf8(const std::string& bytes) {
 // Random texts built from the pieces that matter to escaping, so that a good share of them is
 // valid UTF-8 and the rest is not.
 std::string RandomText(std::mt19937& random) {
-  static const std::vector<std::string> pieces = {
-      "a", "Z", " ", "/", "\"", "\\", "\\u", "\n", "\r", "\t", "\b", "\f", "\x01", "\x1f",
-      "\x7f", "\0"s, "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xED\xA0\x80", "\xC0\xAF"};
+  static const std::vector<std::string> pieces = {"a",
+                                                  "Z",
+                                                  " ",
+                                                  "/",
+                                                  "\"",
+                                                  "\\",
+                                                  "\\u",
+                                                  "\n",
+                                                  "\r",
+                                                  "\t",
+                                                  "\b",
+                                                  "\f",
+                                                  "\x01",
+                                                  "\x1f",
+                                                  "\x7f",
+                                                  "\0"s,
+                                                  "\xC3\xA9",
+                                                  "\xE2\x82\xAC",
+                                                  "\xF0\x9F\x98\x80",
+                                                  "\xED\xA0\x80",
+                                                  "\xC0\xAF"};
   std::uniform_int_distribution<int> length(0, 24);
   std::uniform_int_distribution<std::size_t> pick(0, pieces.size());
   std::uniform_int_distribution<int> anyByte(0, 255);
   std::string text;
   for (int n = length(random); n > 0; --n) {
     const std::size_t index = pick(random);
-    text += index < pieces.size() ? pieces[index] : std::string(1, static_cast<char>(anyByte(random)));
+    text +=
+        index < pieces.size() ? pieces[index] : std::string(1, static_cast<char>(anyByte(random)));
   }
   return text;
 }
 
-}  // namespace
+} // namespace
 
 TEST(JsonEscape, WritesEveryControlByteInTheFormJsonRequires) {
   const std::vector<std::pair<std::string, std::string>> table = {
@@ -78,7 +97,8 @@ TEST(JsonEscape, RandomTextsSurviveARealJsonParserAndOurOwnReader) {
   for (int i = 0; i < 3000; ++i) {
     const std::string input = RandomText(random);
     const std::string escaped = JsonEscape(input);
-    for (const char c : escaped) ASSERT_GE(static_cast<unsigned char>(c), 0x20);
+    for (const char c : escaped)
+      ASSERT_GE(static_cast<unsigned char>(c), 0x20);
     ASSERT_EQ(JsonStringField(ReplyWithValue(escaped), "v"), input);
     if (IsValidUtf8(input)) {
       ASSERT_EQ(nlohmann::json::parse("\"" + escaped + "\"").get<std::string>(), input);
@@ -132,7 +152,8 @@ TEST(JsonStringField, TurnsLoneSurrogatesIntoReplacementCharacters) {
       {R"(\ud83dx)", "\xEF\xBF\xBDx"},
       {R"(\ude00)", "\xEF\xBF\xBD"},
       {R"(\ud83d)", "\xEF\xBF\xBD"},
-      {R"(\ud83d\u0041)", "\xEF\xBF\xBD" "A"},
+      {R"(\ud83d\u0041)", "\xEF\xBF\xBD"
+                          "A"},
       {R"(\ud83d\ud83d\ude00)", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
       {R"(\ude00\ud83d)", "\xEF\xBF\xBD\xEF\xBF\xBD"},
       {R"(\ud83d\n)", "\xEF\xBF\xBD\n"},

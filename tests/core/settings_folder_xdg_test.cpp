@@ -18,7 +18,7 @@ std::optional<std::string> Variable(const char* name) {
 
 // Puts XDG_CONFIG_HOME and HOME back as they were.
 class SettingsFolderLookup : public ::testing::Test {
- protected:
+protected:
   void TearDown() override {
     SetTestEnvironment("XDG_CONFIG_HOME", savedConfigHome ? savedConfigHome->c_str() : nullptr);
     SetTestEnvironment("HOME", savedHome ? savedHome->c_str() : nullptr);
@@ -28,7 +28,7 @@ class SettingsFolderLookup : public ::testing::Test {
   std::optional<std::string> savedHome = Variable("HOME");
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsFolderLookup, PrefersTheXdgConfigHome) {
   SetTestEnvironment("XDG_CONFIG_HOME", "/xdg/config");

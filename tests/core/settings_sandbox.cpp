@@ -19,7 +19,7 @@ std::filesystem::path FreshTemporaryFolder() {
   return folder;
 }
 
-}  // namespace
+} // namespace
 
 SettingsSandbox::SettingsSandbox() : privateHome_(FreshTemporaryFolder()) {
   SetTestEnvironment("XDG_CONFIG_HOME", privateHome_.string().c_str());

@@ -7,7 +7,7 @@
 #include <string>
 
 class SettingsSandbox {
- public:
+public:
   SettingsSandbox();
   ~SettingsSandbox();
   SettingsSandbox(const SettingsSandbox&) = delete;
@@ -22,7 +22,7 @@ class SettingsSandbox {
   // Names in the settings folder other than the settings file itself.
   std::size_t strayEntries() const;
 
- private:
+private:
   std::filesystem::path privateHome_;
   std::filesystem::path folder_;
   bool folderExisted_ = false;

@@ -32,7 +32,9 @@ TEST(TextConversion, StopsAtTheFirstNul) {
 
 TEST(TextConversion, IllFormedUtf8BecomesReplacementCharacters) {
   const std::vector<std::pair<std::string, std::u16string>> table = {
-      {"a\xFF" "b", u"a\ufffdb"},
+      {"a\xFF"
+       "b",
+       u"a\ufffdb"},
       {"\x80", u"\ufffd"},
       {"x\xC3", u"x\ufffd"},
       {"\xC3(", u"\ufffd("},
@@ -40,19 +42,21 @@ TEST(TextConversion, IllFormedUtf8BecomesReplacementCharacters) {
       {"\xF0\x9F\x98(", u"\ufffd("},
       {"\xC3\xA9\xFE\xC3\xA9", u"\u00e9\ufffd\u00e9"},
   };
-  for (const auto& [utf8, utf16] : table) EXPECT_EQ(Utf8ToWide(utf8), utf16) << utf8;
+  for (const auto& [utf8, utf16] : table)
+    EXPECT_EQ(Utf8ToWide(utf8), utf16) << utf8;
 }
 
 TEST(TextConversion, EncodedSurrogatesAndOverlongFormsNeverGetThrough) {
   // How many replacement characters a bad sequence yields differs between converters; what
   // matters is that only replacements come out and the text around survives.
-  for (const std::string bad : {"\xED\xA0\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xF4\x90\x80\x80",
-                                "\xF8\x88\x80\x80\x80"}) {
+  for (const std::string bad :
+       {"\xED\xA0\x80", "\xC0\xAF", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80"}) {
     const std::u16string wide = Utf8ToWide("<" + bad + ">");
     ASSERT_GE(wide.size(), 3u) << bad;
     EXPECT_EQ(wide.front(), u'<');
     EXPECT_EQ(wide.back(), u'>');
-    for (std::size_t i = 1; i + 1 < wide.size(); ++i) EXPECT_EQ(wide[i], u'\ufffd') << bad;
+    for (std::size_t i = 1; i + 1 < wide.size(); ++i)
+      EXPECT_EQ(wide[i], u'\ufffd') << bad;
   }
 }
 
@@ -62,7 +66,8 @@ TEST(TextConversion, LoneSurrogatesBecomeReplacementCharacters) {
   const std::u16string highAtEnd = {u'a', char16_t(0xD83D)};
   const std::u16string swapped = {char16_t(0xDE00), char16_t(0xD83D)};
   const std::u16string highThenPair = {char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)};
-  EXPECT_EQ(WideToUtf8(loneHigh), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(WideToUtf8(loneHigh), "a\xEF\xBF\xBD"
+                                  "b");
   EXPECT_EQ(WideToUtf8(loneLow), "\xEF\xBF\xBD");
   EXPECT_EQ(WideToUtf8(highAtEnd), "a\xEF\xBF\xBD");
   EXPECT_EQ(WideToUtf8(swapped), "\xEF\xBF\xBD\xEF\xBF\xBD");

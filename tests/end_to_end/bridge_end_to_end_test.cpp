@@ -16,7 +16,7 @@ constexpr const char* kSnippet =
     "<Text>caf\xC3\xA9 &amp; \"quotes\"</Text></Step></fmxmlsnippet>";
 
 class BridgeEndToEndTest : public RelayTest {
- protected:
+protected:
   void SetUp() override {
     RelayTest::SetUp();
     setup = FmhostFromEnvironment();
@@ -69,8 +69,9 @@ TEST_F(BridgeEndToEndTest, RegisteredHostCarriesOutEveryCommandTypeAndHearsOfAnU
 
   const FmhostRun run = Run({RegisterCall(kKey), "idle 23000", "eval TideLoom.UpdateAvailable"});
   EXPECT_EQ(run.ResultOf("TideLoom.Register"), "OK");
-  EXPECT_EQ(run.ResultOf("TideLoom.UpdateAvailable"),
-            "TideLoom plugin v1.7.0 is available \xE2\x80\x94 download at tideloom.app/guide#plugin");
+  EXPECT_EQ(
+      run.ResultOf("TideLoom.UpdateAvailable"),
+      "TideLoom plugin v1.7.0 is available \xE2\x80\x94 download at tideloom.app/guide#plugin");
 
   const nlohmann::json files = Command(listFiles);
   EXPECT_EQ(files["state"], "completed") << files.dump(2);
@@ -140,4 +141,4 @@ TEST_F(BridgeEndToEndTest, ShutdownDoesNotWaitForAPollTheServiceHoldsUnanswered)
   EXPECT_LT(run.seconds, 60.0);
 }
 
-}  // namespace
+} // namespace

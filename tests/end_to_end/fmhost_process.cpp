@@ -18,7 +18,8 @@ std::string EnvironmentOr(const char* name, const std::string& fallback) {
 
 std::string ShellQuoted(const std::string& text) {
   std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  for (char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 
@@ -28,7 +29,7 @@ std::filesystem::path TemporaryPath(const std::string& suffix) {
          ("tideloom-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + suffix);
 }
 
-}  // namespace
+} // namespace
 
 std::string FmhostRun::ResultOf(const std::string& prefix) const {
   for (const nlohmann::json& line : evaluations) {
@@ -38,7 +39,8 @@ std::string FmhostRun::ResultOf(const std::string& prefix) const {
 }
 
 FmhostSetup FmhostFromEnvironment() {
-  return {EnvironmentOr("TIDELOOM_E2E_LAUNCHER", ""), EnvironmentOr("TIDELOOM_E2E_FMHOST", TIDELOOM_FMHOST),
+  return {EnvironmentOr("TIDELOOM_E2E_LAUNCHER", ""),
+          EnvironmentOr("TIDELOOM_E2E_FMHOST", TIDELOOM_FMHOST),
           EnvironmentOr("TIDELOOM_E2E_PLUGIN", TIDELOOM_PLUGIN),
           EnvironmentOr("TIDELOOM_E2E_SOLUTION", TIDELOOM_SOLUTION)};
 }
@@ -49,15 +51,16 @@ FmhostRun RunFmhost(const FmhostSetup& setup, const std::vector<std::string>& sc
   const std::filesystem::path outputFile = TemporaryPath(".out");
   {
     std::ofstream out(scenarioFile, std::ios::binary);
-    for (const std::string& line : scenario) out << line << '\n';
+    for (const std::string& line : scenario)
+      out << line << '\n';
   }
   std::string command;
-  for (const auto& [name, value] : environment) command += name + "=" + ShellQuoted(value) + " ";
+  for (const auto& [name, value] : environment)
+    command += name + "=" + ShellQuoted(value) + " ";
   if (setup.underWine()) command += ShellQuoted(setup.launcher) + " ";
-  command += ShellQuoted(setup.fmhost) + " --plugin " + ShellQuoted(setup.plugin) +
-             " --solution " + ShellQuoted(setup.solution) + " --json --run " +
-             ShellQuoted(scenarioFile.string()) + " > " + ShellQuoted(outputFile.string()) +
-             " 2>&1 < /dev/null";
+  command += ShellQuoted(setup.fmhost) + " --plugin " + ShellQuoted(setup.plugin) + " --solution " +
+             ShellQuoted(setup.solution) + " --json --run " + ShellQuoted(scenarioFile.string()) +
+             " > " + ShellQuoted(outputFile.string()) + " 2>&1 < /dev/null";
 
   FmhostRun run;
   const auto started = std::chrono::steady_clock::now();
@@ -90,7 +93,8 @@ std::filesystem::path SettingsFolderOf(const FmhostSetup& setup,
   // Wine names the profile after the Unix user; "Public" is shared by all.
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(users, error)) {
-    if (entry.path().filename() != "Public") return entry.path() / "AppData" / "Roaming" / "TideLoom";
+    if (entry.path().filename() != "Public")
+      return entry.path() / "AppData" / "Roaming" / "TideLoom";
   }
   return users / "unknown" / "AppData" / "Roaming" / "TideLoom";
 }

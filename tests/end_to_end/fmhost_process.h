@@ -11,8 +11,8 @@
 struct FmhostRun {
   int exitCode = -1;
   double seconds = 0;
-  std::vector<nlohmann::json> evaluations;  // one per `eval`, in order
-  std::string output;                       // everything fmhost printed
+  std::vector<nlohmann::json> evaluations; // one per `eval`, in order
+  std::string output;                      // everything fmhost printed
   // The result of the first evaluation whose expression begins with `prefix`.
   std::string ResultOf(const std::string& prefix) const;
 };
@@ -20,7 +20,7 @@ struct FmhostRun {
 // Which fmhost runs: the Linux build by default; the environment names another (for example
 // fmhost.exe with a Wine launcher).
 struct FmhostSetup {
-  std::string launcher;  // empty, or a program that runs fmhost (scripts/wine_run.sh)
+  std::string launcher; // empty, or a program that runs fmhost (scripts/wine_run.sh)
   std::string fmhost;
   std::string plugin;
   std::string solution;

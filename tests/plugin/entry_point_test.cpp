@@ -38,8 +38,8 @@ const ExpectedFunction kExpectedFunctions[] = {
      "Synchronous HTTP POST with a JSON body. Returns the response body or an error string."},
     {106, "TideLoom.PushSnapshot", "TideLoom.PushSnapshot( ingestUrl ; xmlPath )", 2, 2,
      "Reads an XML file and pushes it to TideLoom as a snapshot."},
-    {107, "TideLoom.PushScript", "TideLoom.PushScript( licenseKey ; bridgeUrl ; xmlType { ; label } )",
-     3, 4,
+    {107, "TideLoom.PushScript",
+     "TideLoom.PushScript( licenseKey ; bridgeUrl ; xmlType { ; label } )", 3, 4,
      "Reads FM XML from the clipboard and pushes it to TideLoom. xmlType: XMSC, XMSS, XMFD, XMTB, "
      "XMLO, XMFN."},
     {108, "TideLoom.GetSchema", "TideLoom.GetSchema( { fileName } )", 0, 1,
@@ -48,8 +48,8 @@ const ExpectedFunction kExpectedFunctions[] = {
     {109, "TideLoom.POSIXPath", "TideLoom.POSIXPath( fmPath )", 1, 1,
      "Converts a FileMaker path (e.g. /Macintosh HD/var/...) to a POSIX path (/var/...) suitable "
      "for cURL file=@ uploads."},
-    {110, "TideLoom.UploadFile", "TideLoom.UploadFile( url ; licenseKey ; filename ; posixPath )", 4,
-     4,
+    {110, "TideLoom.UploadFile", "TideLoom.UploadFile( url ; licenseKey ; filename ; posixPath )",
+     4, 4,
      "POSTs a file as multipart/form-data to the given URL with licenseKey and filename fields. "
      "Returns the response body."},
     {111, "TideLoom.LivePush", "TideLoom.LivePush( posixPath )", 1, 1,
@@ -111,7 +111,8 @@ TEST_F(LoadedPluginTest, ShutdownUnregistersEveryIdInAscendingOrderAndStartupCom
   plugin_->Startup();
   plugin_->Shutdown();
   std::vector<int16_t> expected;
-  for (int16_t id = 100; id <= 118; ++id) expected.push_back(id);
+  for (int16_t id = 100; id <= 118; ++id)
+    expected.push_back(id);
   EXPECT_EQ(fmhost::UnregisteredIds(), expected);
   EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
 
@@ -172,7 +173,7 @@ TEST_F(LoadedPluginTest, TheRecordIsReadAndWrittenAtTheHostsByteOffsets) {
   alignas(8) unsigned char bytes[80] = {};
   std::vector<uint16_t> buffer(64, 0xAAAA);
   const int16_t version = 57;
-  const uint64_t capacity = 0xFFFFFFFF00000040ull;  // only the low 32 bits count: 64 units
+  const uint64_t capacity = 0xFFFFFFFF00000040ull; // only the low 32 bits count: 64 units
   const uint64_t address = reinterpret_cast<uintptr_t>(buffer.data());
   std::memcpy(bytes + 0, &version, sizeof version);
   bytes[13] = 7;
@@ -245,4 +246,4 @@ TEST_F(LoadedPluginTest, NoHostObjectOutlivesItsUse) {
   EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
 }
 
-}  // namespace
+} // namespace

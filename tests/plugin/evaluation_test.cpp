@@ -7,7 +7,7 @@
 namespace {
 
 class EvaluationTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     fmhost::ResetHost();
     fmhost::UseSolution(plugin_test::SmallSolution());
@@ -53,4 +53,4 @@ TEST_F(EvaluationTest, TheCurrentContextIsTheActiveFileThroughTheHostsCallback) 
   EXPECT_EQ(EvaluateToText(environment.get(), "Get ( FileName )"), "Contacts");
 }
 
-}  // namespace
+} // namespace

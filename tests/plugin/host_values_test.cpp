@@ -14,7 +14,7 @@
 namespace {
 
 class HostValuesTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override { fmhost::ResetHost(); }
   void TearDown() override {
     fmhost::ClearInjectedFailures();
@@ -30,7 +30,7 @@ size_t CallsNamed(const std::string& name) {
 TEST_F(HostValuesTest, ParametersArriveAsUtf8WhateverTheirCharacters) {
   HostDataVect* parameters = fmhost::NewParametersUtf16({
       u"plain",
-      u"caf\u00e9 \U0001F600",  // two units for the emoji, four bytes out
+      u"caf\u00e9 \U0001F600", // two units for the emoji, four bytes out
       u"",
       std::u16string(u"a\0b", 3),
   });
@@ -96,4 +96,4 @@ TEST_F(HostValuesTest, TheTrampolineAnswersZeroEvenWhenTheHostFailsTwice) {
   fmhost::DeleteResult(result);
 }
 
-}  // namespace
+} // namespace

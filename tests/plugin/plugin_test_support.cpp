@@ -34,4 +34,4 @@ std::u16string AnswerText(const std::vector<uint16_t>& buffer) {
   return text;
 }
 
-}  // namespace plugin_test
+} // namespace plugin_test

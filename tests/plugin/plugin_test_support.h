@@ -16,7 +16,7 @@ fmhost::Solution SmallSolution();
 
 // The host with SmallSolution and a fresh, not yet started, TideLoom.fmx64.
 class LoadedPluginTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override;
   void TearDown() override;
   std::unique_ptr<fmhost::Plugin> plugin_;
@@ -25,4 +25,4 @@ class LoadedPluginTest : public ::testing::Test {
 // The answer in a string request's buffer, up to its terminating zero.
 std::u16string AnswerText(const std::vector<uint16_t>& buffer);
 
-}  // namespace plugin_test
+} // namespace plugin_test

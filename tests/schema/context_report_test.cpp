@@ -31,7 +31,8 @@ constexpr const char* kOffice = R"json({
 
 constexpr std::string_view kOfficeFiles =
     "Sales\nSales - Invoices (Detail)\nInventory\nInventory.FMP12 (2)\n\xC3\x84rzte\n.fmp12\n"
-    "\xC3\xA4rzte\nQ\"uote\\B\xC3\xA4" "ck\xC2\xB6s";
+    "\xC3\xA4rzte\nQ\"uote\\B\xC3\xA4"
+    "ck\xC2\xB6s";
 
 void SetBridge(bool registered, const std::string& baseUrl, const std::string& registeredFile,
                const std::string& target, bool waiting) {
@@ -125,7 +126,8 @@ TEST_F(ContextReport, TargetThatIsNotOpenListsTheCurrentFilesScriptsButNoLivePus
 
 TEST_F(ContextReport, TargetWithQuotesBackslashesAndPilcrowsNamesItself) {
   Load(kOffice);
-  const std::string target = "Q\"uote\\B\xC3\xA4" "ck\xC2\xB6s";
+  const std::string target = "Q\"uote\\B\xC3\xA4"
+                             "ck\xC2\xB6s";
   const auto report = nlohmann::json::parse(BuildContextDebug(EnvironmentIn("Sales"), target));
   EXPECT_EQ(report["targetFile"], target);
   EXPECT_EQ(report["targetScriptNames"], nlohmann::json::array({"Other", "TideLoom Live Push"}));
@@ -149,9 +151,9 @@ TEST_F(ContextReport, DebugContextFunctionReadsItsOptionalTarget) {
   Load(kOffice);
   HostDataVect* none = fmhost::NewParameters({});
   HostDataVect* inventory = fmhost::NewParameters({"Inventory"});
-  EXPECT_EQ(nlohmann::json::parse(DebugContextFunction({EnvironmentIn("Sales"), none}))
-                ["targetFile"],
-            "Sales");
+  EXPECT_EQ(
+      nlohmann::json::parse(DebugContextFunction({EnvironmentIn("Sales"), none}))["targetFile"],
+      "Sales");
   HostData* result = fmhost::NewResult();
   EXPECT_EQ(CalculationTrampoline(118, EnvironmentIn("Sales"), inventory, result), 0);
   EXPECT_EQ(nlohmann::json::parse(fmhost::ResultText(result))["targetFile"], "Inventory");
@@ -160,4 +162,4 @@ TEST_F(ContextReport, DebugContextFunctionReadsItsOptionalTarget) {
   fmhost::DeleteParameters(inventory);
 }
 
-}  // namespace
+} // namespace

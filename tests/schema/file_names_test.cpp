@@ -14,7 +14,8 @@ using Names = std::vector<std::string>;
 
 Names ListOf(const Names& names) {
   Names list;
-  for (const std::string& name : names) AddFileNameUnique(list, name);
+  for (const std::string& name : names)
+    AddFileNameUnique(list, name);
   return list;
 }
 
@@ -72,4 +73,4 @@ TEST(HostListLines, SplitsAtCarriageReturnsAndLineFeedsSkippingEmptyLines) {
   EXPECT_TRUE(HostListLines("\r\r\n\n").empty());
 }
 
-}  // namespace
+} // namespace

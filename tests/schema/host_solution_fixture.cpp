@@ -16,7 +16,7 @@ void ResetBridgeFields() {
   state.schemaWaiting = false;
 }
 
-}  // namespace
+} // namespace
 
 void HostSolutionTest::SetUp() {
   fmhost::ResetHost();
@@ -25,7 +25,8 @@ void HostSolutionTest::SetUp() {
 }
 
 void HostSolutionTest::TearDown() {
-  for (HostExprEnv* environment : environments_) fmhost::DeleteEnvironment(environment);
+  for (HostExprEnv* environment : environments_)
+    fmhost::DeleteEnvironment(environment);
   environments_.clear();
   // Every host text and value the plug-in made on the way was deleted again.
   EXPECT_EQ(fmhost::LiveHostObjects(), liveObjectsBefore_);

@@ -12,7 +12,7 @@
 #include "fmwrapper/fmhost_api.h"
 
 class HostSolutionTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override;
   void TearDown() override;
 
@@ -21,7 +21,7 @@ class HostSolutionTest : public ::testing::Test {
   HostExprEnv* EnvironmentIn(const std::string& fileName);
   static void SetRegisteredFile(const std::string& fileName);
 
- private:
+private:
   std::vector<HostExprEnv*> environments_;
   std::size_t liveObjectsBefore_ = 0;
 };

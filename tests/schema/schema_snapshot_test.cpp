@@ -86,8 +86,8 @@ TEST_F(SchemaSnapshot, TheCurrentFilesExactNameBehavesLikeNoName) {
 }
 
 TEST_F(SchemaSnapshot, HostWhoseQueryFailsIsReadByNames) {
-  for (const char* failure : {R"("questionMark": ["ExecuteSQL"])",
-                              R"("failing": {"ExecuteSQL": 8309})"}) {
+  for (const char* failure :
+       {R"("questionMark": ["ExecuteSQL"])", R"("failing": {"ExecuteSQL": 8309})"}) {
     SCOPED_TRACE(failure);
     Load(SalesSolutionWith(failure));
     EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), ""), SalesByNames("Sales"));
@@ -140,10 +140,11 @@ TEST_F(SchemaSnapshot, NoTablesByEitherRouteGivesAnEmptyObject) {
 TEST_F(SchemaSnapshot, TableWithoutFieldsIsListedWhenReadByNames) {
   Load(R"({"files": [{"name": "Sales", "questionMark": ["ExecuteSQL"],
                       "tables": [{"name": "Empty"}, {"name": "SysLog", "fields": [{"name": "At"}]}]}]})");
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), ""),
-            R"({"file":"Sales","account":"Admin","tables":[{"name":"Empty","fields":[]},)"
-            R"({"name":"SysLog","fields":[{"name":"At","type":"","class":""}]}],)"
-            R"("scripts":[],"layouts":[],"valueLists":[],"privilegeSets":[],"customFunctions":[]})");
+  EXPECT_EQ(
+      BuildSchemaSnapshot(EnvironmentIn("Sales"), ""),
+      R"({"file":"Sales","account":"Admin","tables":[{"name":"Empty","fields":[]},)"
+      R"({"name":"SysLog","fields":[{"name":"At","type":"","class":""}]}],)"
+      R"("scripts":[],"layouts":[],"valueLists":[],"privilegeSets":[],"customFunctions":[]})");
 }
 
 TEST_F(SchemaSnapshot, TableListedTwiceByTheHostIsWrittenOnceWithItsFieldsOnce) {
@@ -174,7 +175,8 @@ constexpr const char* kAwkwardSolution = R"({
   ]
 })";
 
-constexpr const char* kAwkwardFile = "Q\"uote\\B\xC3\xA4" "ck\xC2\xB6s";
+constexpr const char* kAwkwardFile = "Q\"uote\\B\xC3\xA4"
+                                     "ck\xC2\xB6s";
 
 void ExpectAwkwardNamesRoundTrip(const nlohmann::json& snapshot, bool withTypes) {
   EXPECT_EQ(snapshot["file"], kAwkwardFile);
@@ -185,14 +187,17 @@ void ExpectAwkwardNamesRoundTrip(const nlohmann::json& snapshot, bool withTypes)
   const nlohmann::json& letterTable = snapshot["tables"][1];
   EXPECT_EQ(quoteTable["name"], "T\"ab\\le\xC2\xB6");
   ASSERT_EQ(quoteTable["fields"].size(), 2u);
-  EXPECT_EQ(quoteTable["fields"][0]["name"], "Fi\x01" "eld\ttab");
-  EXPECT_EQ(quoteTable["fields"][1]["name"], "Gr\xC3\xB6\xC3\x9F" "e \xE6\x97\xA5\xE6\x9C\xAC");
+  EXPECT_EQ(quoteTable["fields"][0]["name"], "Fi\x01"
+                                             "eld\ttab");
+  EXPECT_EQ(quoteTable["fields"][1]["name"], "Gr\xC3\xB6\xC3\x9F"
+                                             "e \xE6\x97\xA5\xE6\x9C\xAC");
   EXPECT_EQ(quoteTable["fields"][0]["type"], withTypes ? "varchar" : "");
   EXPECT_EQ(quoteTable["fields"][1]["class"], withTypes ? "Calculated" : "");
   EXPECT_EQ(letterTable["name"], "\xC3\x84rzte");
   EXPECT_EQ(letterTable["fields"][0]["name"], "x\"y\\z");
   EXPECT_EQ(snapshot["scripts"], nlohmann::json::array({"Say \"hi\"", "Back\\slash"}));
-  EXPECT_EQ(snapshot["layouts"], nlohmann::json::array({"\xC3\x9C" "bersicht"}));
+  EXPECT_EQ(snapshot["layouts"], nlohmann::json::array({"\xC3\x9C"
+                                                        "bersicht"}));
   EXPECT_EQ(snapshot["valueLists"], nlohmann::json::array({"Tab\there"}));
   EXPECT_EQ(snapshot["privilegeSets"], nlohmann::json::array({"Ctl\x1f"}));
   EXPECT_EQ(snapshot["customFunctions"], nlohmann::json::array({"F\xC3\xBCnf"}));
@@ -259,4 +264,4 @@ TEST(FieldQueryRows, RowsWithoutTwoSeparatorsAreSkippedAndPartsAreTakenAsTheyAre
   EXPECT_EQ(TablesJson("||||||"), R"([{"fields":[["","",""]],"name":""}])");
 }
 
-}  // namespace
+} // namespace

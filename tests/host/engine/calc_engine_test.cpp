@@ -11,7 +11,7 @@ namespace fmhost {
 namespace {
 
 class CalcEngineTest : public EngineTest {
- protected:
+protected:
   // TideLoom.Echo returns its arguments joined by "|"; TideLoom.Eval evaluates its argument
   // in the caller's context, as a plug-in does through the host; TideLoom.Version takes none.
   void SetUp() override {
@@ -25,7 +25,8 @@ class CalcEngineTest : public EngineTest {
       }
       if (EqualsIgnoringAsciiCase(name, "TideLoom.Echo")) {
         std::string joined;
-        for (const CalcValue& arg : args) joined += (joined.empty() ? "" : "|") + arg.text;
+        for (const CalcValue& arg : args)
+          joined += (joined.empty() ? "" : "|") + arg.text;
         return CalcResult{0, {joined, false}};
       }
       if (EqualsIgnoringAsciiCase(name, "TideLoom.Eval")) {
@@ -76,7 +77,7 @@ TEST_F(CalcEngineTest, ThrowingPlugInsAndEndlessReentryAreErrorsNotCrashes) {
   };
   EXPECT_EQ(kCalcErrorSyntax, Error("TideLoom.Again"));
   EXPECT_LT(calls.size(), 100u);
-  EXPECT_EQ("Sales", Text("Get ( FileName )"));  // the depth count is back to zero
+  EXPECT_EQ("Sales", Text("Get ( FileName )")); // the depth count is back to zero
 }
 
 TEST_F(CalcEngineTest, VariablesReadCaseBlindAndLetBindsLocalsScriptAndGlobalOnes) {
@@ -85,14 +86,13 @@ TEST_F(CalcEngineTest, VariablesReadCaseBlindAndLetBindsLocalsScriptAndGlobalOne
   EXPECT_EQ("", Text("$unset"));
   EXPECT_EQ("", Text("$$unset"));
   EXPECT_EQ("12", Text("Let ( [ a = 1 ; b = a & 2 ] ; b )"));
-  EXPECT_EQ("inner|outer",
-            Text("Let ( x = \"outer\" ; Let ( x = \"inner\" ; x ) & \"|\" & X )"));
+  EXPECT_EQ("inner|outer", Text("Let ( x = \"outer\" ; Let ( x = \"inner\" ; x ) & \"|\" & X )"));
   EXPECT_EQ("v", Text("Let ( [ $v = \"v\" ; $$g = \"g\" ] ; $v )"));
   EXPECT_EQ("v", variables["$v"].text);
-  EXPECT_EQ("g", Text("$$G", "Contacts"));  // globals outlive the evaluation
+  EXPECT_EQ("g", Text("$$G", "Contacts")); // globals outlive the evaluation
   EXPECT_EQ(kCalcErrorUnknownFunction, Error("Let ( x = 1 ; y )"));
   EXPECT_EQ(kCalcErrorFileMissing, Error("Let ( x = ScriptNames ( \"No\" ) ; 1 )"));
-  EXPECT_EQ(kCalcErrorUnknownFunction, Error("Let ( y = 1 ; y ) & y"));  // scope ends
+  EXPECT_EQ(kCalcErrorUnknownFunction, Error("Let ( y = 1 ; y ) & y")); // scope ends
   // Without caller variables they last one evaluation.
   EXPECT_EQ("11", engine.Evaluate("Let ( $a = 1 ; $a & $a )", CalcContext{"", nullptr}).value.text);
   EXPECT_EQ("", engine.Evaluate("$a", CalcContext{"", nullptr}).value.text);
@@ -109,17 +109,53 @@ TEST_F(CalcEngineTest, TextGrowthIsBoundedInsteadOfExhaustingMemory) {
 
 TEST_F(CalcEngineTest, RandomBytesAndTokenSoupNeverCrashOrLeaveAValueWithAnError) {
   const char* const tokens[] = {
-      "(", ")", ";", "&", "\"", "\\", "\\\"", "[", "]", "=", "Let", "Get", "FileName", "$x",
-      "$$y", "z", "Char", "PatternCount", "ExecuteSQL", "\"SELECT 1\"", "WindowNames",
-      "ScriptNames", "FieldNames", "\"Sales\"", "TideLoom.Eval", "TideLoom.Echo", "\xC2\xB6",
-      "\xC2", "/*", "*/", "//", "\n", " ", "1", ".5", "65", "\"\"", "::", "\xFF",
+      "(",
+      ")",
+      ";",
+      "&",
+      "\"",
+      "\\",
+      "\\\"",
+      "[",
+      "]",
+      "=",
+      "Let",
+      "Get",
+      "FileName",
+      "$x",
+      "$$y",
+      "z",
+      "Char",
+      "PatternCount",
+      "ExecuteSQL",
+      "\"SELECT 1\"",
+      "WindowNames",
+      "ScriptNames",
+      "FieldNames",
+      "\"Sales\"",
+      "TideLoom.Eval",
+      "TideLoom.Echo",
+      "\xC2\xB6",
+      "\xC2",
+      "/*",
+      "*/",
+      "//",
+      "\n",
+      " ",
+      "1",
+      ".5",
+      "65",
+      "\"\"",
+      "::",
+      "\xFF",
   };
   std::mt19937 random(20240514);
   for (int round = 0; round < 6000; ++round) {
     std::string expression;
     if (round % 2 == 0) {
       expression.resize(random() % 64);
-      for (char& c : expression) c = static_cast<char>(random() % 256);
+      for (char& c : expression)
+        c = static_cast<char>(random() % 256);
     } else {
       for (int i = static_cast<int>(random() % 40); i > 0; --i)
         expression += tokens[random() % std::size(tokens)];
@@ -132,7 +168,7 @@ TEST_F(CalcEngineTest, RandomBytesAndTokenSoupNeverCrashOrLeaveAValueWithAnError
 }
 
 class ScriptRunTest : public CalcEngineTest {
- protected:
+protected:
   void TearDown() override {
     for (const std::string& path : savedCopies) {
       std::error_code ignored;
@@ -170,7 +206,7 @@ TEST_F(ScriptRunTest, TheLivePushScriptSavesACopyAndPassesItsPathToThePlugIn) {
   EXPECT_EQ(RenderFileAsXml(solution->files[0]), ReadWholeFile(pushedPath));
   const ScriptRun again = engine.RunScript("Sales", "TideLoom Live Push");
   savedCopies.push_back(again.variables.at("$path").text);
-  EXPECT_NE(savedCopies.front(), savedCopies.back());  // every save makes a new file
+  EXPECT_NE(savedCopies.front(), savedCopies.back()); // every save makes a new file
   EXPECT_EQ(savedCopies.back(), pushedPath);
 }
 
@@ -178,7 +214,7 @@ TEST_F(ScriptRunTest, StartErrorsMissingScriptsAndFailingStepsAreReported) {
   EXPECT_EQ(3, engine.RunScript("Sales", "Nightly Export").error);
   EXPECT_EQ(kCalcErrorScriptMissing, engine.RunScript("Sales", "No Such Script").error);
   EXPECT_EQ(kCalcErrorFileMissing, engine.RunScript("Nowhere", "Print Invoice").error);
-  const ScriptRun push = engine.RunScript("", "TideLoom Live Push");  // no LivePush plug-in here
+  const ScriptRun push = engine.RunScript("", "TideLoom Live Push"); // no LivePush plug-in here
   savedCopies.push_back(push.variables.at("$path").text);
   EXPECT_EQ(0, push.error);
   EXPECT_EQ(kCalcErrorUnknownFunction, push.lastStepError);
@@ -187,5 +223,5 @@ TEST_F(ScriptRunTest, StartErrorsMissingScriptsAndFailingStepsAreReported) {
   EXPECT_TRUE(empty.variables.empty());
 }
 
-}  // namespace
-}  // namespace fmhost
+} // namespace
+} // namespace fmhost

@@ -18,15 +18,21 @@ TEST_F(CalcSyntaxTest, TextLiteralsUnescapeQuoteBackslashAndPilcrow) {
       {R"("")", ""},
       {R"("say \"hi\"")", "say \"hi\""},
       {R"("back\\slash")", "back\\slash"},
-      {"\"a\xC2\xB6" "b\"", "a\rb"},                // a pilcrow inside text is a return
-      {"\"a\\\xC2\xB6" "b\"", "a\xC2\xB6" "b"},      // an escaped pilcrow stays a pilcrow
-      {R"("C:\temp\n")", "C:\\temp\\n"},            // other backslashes are kept
+      {"\"a\xC2\xB6"
+       "b\"",
+       "a\rb"}, // a pilcrow inside text is a return
+      {"\"a\\\xC2\xB6"
+       "b\"",
+       "a\xC2\xB6"
+       "b"},                             // an escaped pilcrow stays a pilcrow
+      {R"("C:\temp\n")", "C:\\temp\\n"}, // other backslashes are kept
       {R"("\\\"")", "\\\""},
       {"\"line\nbreak\"", "line\nbreak"},
       {"\"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8C\x8A\"",
        "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8C\x8A"},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.expected, Text(c.expression)) << c.expression;
+  for (const Case& c : cases)
+    EXPECT_EQ(c.expected, Text(c.expression)) << c.expression;
 }
 
 TEST_F(CalcSyntaxTest, NumbersTakeFileMakersTextForm) {
@@ -43,7 +49,7 @@ TEST_F(CalcSyntaxTest, NumbersTakeFileMakersTextForm) {
 
 TEST_F(CalcSyntaxTest, AmpersandJoinsTextAndNumbers) {
   EXPECT_EQ("ab1.5c", Text(R"("a" & "b" & 1.50 & "c")"));
-  EXPECT_EQ("a\rb", Text("\"a\" & \xC2\xB6 & \"b\""));  // a lone pilcrow is a return
+  EXPECT_EQ("a\rb", Text("\"a\" & \xC2\xB6 & \"b\"")); // a lone pilcrow is a return
   EXPECT_FALSE(Eval("1 & 2").value.isNumber);
 }
 
@@ -70,22 +76,44 @@ TEST_F(CalcSyntaxTest, NestingBeyondTheLimitIsAnErrorNotACrash) {
   const std::string tooDeep = std::string(100000, '(') + "1" + std::string(100000, ')');
   EXPECT_EQ(kCalcErrorSyntax, Error(tooDeep));
   std::string calls;
-  for (int i = 0; i < 5000; ++i) calls += "Char(";
+  for (int i = 0; i < 5000; ++i)
+    calls += "Char(";
   calls += "65" + std::string(5000, ')');
   EXPECT_EQ(kCalcErrorSyntax, Error(calls));
 }
 
 TEST_F(CalcSyntaxTest, MalformedExpressionsAreSyntaxErrors) {
-  const char* const malformed[] = {
-      "", "   ", "\"not closed", R"("ends in an escaped quote\")", "/* not closed", "\"a\" &",
-      "& \"a\"", "\"a\" \"b\"", "(\"a\"", "\"a\")", "Char ( 65", "Char ( 65 ; )", "Char ( ; 65 )",
-      "PatternCount ( \"a\" ;; \"a\" )", "Get ( )", "Get ( \"FileName\" )", "Get FileName",
-      "1.2.3", "12abc", "$", "$x ( 1 )", "Table::Field", "\"a\" = \"b\"", "#",
-      "Let ( [ x = 1 ] x )", "Let ( [ x 1 ] ; x )", "Let ( [ x = 1 ; ] ; x )"};
+  const char* const malformed[] = {"",
+                                   "   ",
+                                   "\"not closed",
+                                   R"("ends in an escaped quote\")",
+                                   "/* not closed",
+                                   "\"a\" &",
+                                   "& \"a\"",
+                                   "\"a\" \"b\"",
+                                   "(\"a\"",
+                                   "\"a\")",
+                                   "Char ( 65",
+                                   "Char ( 65 ; )",
+                                   "Char ( ; 65 )",
+                                   "PatternCount ( \"a\" ;; \"a\" )",
+                                   "Get ( )",
+                                   "Get ( \"FileName\" )",
+                                   "Get FileName",
+                                   "1.2.3",
+                                   "12abc",
+                                   "$",
+                                   "$x ( 1 )",
+                                   "Table::Field",
+                                   "\"a\" = \"b\"",
+                                   "#",
+                                   "Let ( [ x = 1 ] x )",
+                                   "Let ( [ x 1 ] ; x )",
+                                   "Let ( [ x = 1 ; ] ; x )"};
   for (const char* expression : malformed) {
     EXPECT_EQ(kCalcErrorSyntax, Error(expression)) << expression;
   }
 }
 
-}  // namespace
-}  // namespace fmhost
+} // namespace
+} // namespace fmhost

@@ -13,14 +13,15 @@
 namespace fmhost {
 
 class EngineTest : public ::testing::Test {
- protected:
+protected:
   explicit EngineTest(const char* solutionJson = kDemoSolutionJson)
       : solution(std::make_shared<Solution>(ParseSolution(solutionJson))),
-        engine(solution, [this](const std::string& name, const std::vector<CalcValue>& args,
-                                const CalcContext& context) -> std::optional<CalcResult> {
-          if (!external) return std::nullopt;
-          return external(name, args, context);
-        }) {}
+        engine(solution,
+               [this](const std::string& name, const std::vector<CalcValue>& args,
+                      const CalcContext& context) -> std::optional<CalcResult> {
+                 if (!external) return std::nullopt;
+                 return external(name, args, context);
+               }) {}
 
   CalcResult Eval(std::string_view expression, const std::string& file = "") {
     return engine.Evaluate(expression, CalcContext{file, &variables});
@@ -47,4 +48,4 @@ class EngineTest : public ::testing::Test {
   CalcEngine engine;
 };
 
-}  // namespace fmhost
+} // namespace fmhost

@@ -7,7 +7,7 @@ namespace fmhost {
 namespace {
 
 class ExecuteSqlTest : public EngineTest {
- protected:
+protected:
   // ExecuteSQL of a query passed in $sql, followed by the given separators and arguments.
   std::string Sql(const std::string& sql, const std::string& rest = "\"\" ; \"\"",
                   const std::string& file = "") {
@@ -28,16 +28,17 @@ TEST_F(ExecuteSqlTest, FieldNamesOfOneTableWithDefaultSeparators) {
 }
 
 TEST_F(ExecuteSqlTest, TheSnapshotQueryExcludesSysTablesAndSortsWithChosenSeparators) {
-  const std::string rows = Text(
-      "ExecuteSQL(\"SELECT TableName, FieldName, FieldType, FieldClass FROM FileMaker_Fields "
-      "WHERE TableName NOT LIKE 'Sys%' ORDER BY TableName, FieldName\"; \"||\"; Char(13))");
+  const std::string rows =
+      Text("ExecuteSQL(\"SELECT TableName, FieldName, FieldType, FieldClass FROM FileMaker_Fields "
+           "WHERE TableName NOT LIKE 'Sys%' ORDER BY TableName, FieldName\"; \"||\"; Char(13))");
   EXPECT_EQ(0u, rows.find("InvoiceLines||Description||varchar||Normal\r"));
   EXPECT_NE(std::string::npos, rows.find("\rPayments||PaidAt||timestamp||Normal"));
   EXPECT_EQ(std::string::npos, rows.find("SysSettings"));
-  EXPECT_EQ(21, std::count(rows.begin(), rows.end(), '\r'));  // 22 rows, no trailing return
+  EXPECT_EQ(21, std::count(rows.begin(), rows.end(), '\r')); // 22 rows, no trailing return
   // Doubled quotes around the pattern are an SQL error, answered with "?".
   EXPECT_EQ("?", Sql("SELECT TableName FROM FileMaker_Fields WHERE TableName NOT LIKE ''Sys%'' "
-                     "ORDER BY TableName", "\"||\" ; Char(13)"));
+                     "ORDER BY TableName",
+                     "\"||\" ; Char(13)"));
 }
 
 TEST_F(ExecuteSqlTest, LikeIgnoresAsciiCaseAndArgumentsBindToQuestionMarks) {
@@ -46,7 +47,8 @@ TEST_F(ExecuteSqlTest, LikeIgnoresAsciiCaseAndArgumentsBindToQuestionMarks) {
                      "\"\" ; \"\" ; \"Invoices\" ; \"date\""));
   EXPECT_EQ("Invoices 130",
             Sql("SELECT TableName, TableId FROM FileMaker_Tables WHERE BaseFileName = ? AND "
-                "TableId = ?", "\" \" ; \"\" ; \"Sales\" ; 130"));
+                "TableId = ?",
+                "\" \" ; \"\" ; \"Sales\" ; 130"));
   const char* byTable = "SELECT FieldName FROM FileMaker_Fields WHERE TableName = ?";
   EXPECT_EQ("", Sql(byTable, "\"\" ; \"\" ; \"Nothing'; DROP TABLE FileMaker_Fields; --\""));
   EXPECT_EQ("?", Sql(byTable));
@@ -61,12 +63,18 @@ TEST_F(ExecuteSqlTest, EachFileQueriesItsOwnFieldsAndNullsReadEmpty) {
 
 TEST_F(ExecuteSqlTest, BadOrHarmfulQueriesAnswerQuestionMarkAndChangeNothing) {
   const char* const refused[] = {
-      "SELEC 1", "", "SELECT * FROM NoSuchTable", "DELETE FROM FileMaker_Fields",
-      "DROP TABLE FileMaker_Fields", "INSERT INTO FileMaker_Tables (TableName) VALUES ('x')",
-      "ATTACH DATABASE 'tideloom_engine_attach.db' AS other", "PRAGMA table_info(FileMaker_Fields)",
+      "SELEC 1",
+      "",
+      "SELECT * FROM NoSuchTable",
+      "DELETE FROM FileMaker_Fields",
+      "DROP TABLE FileMaker_Fields",
+      "INSERT INTO FileMaker_Tables (TableName) VALUES ('x')",
+      "ATTACH DATABASE 'tideloom_engine_attach.db' AS other",
+      "PRAGMA table_info(FileMaker_Fields)",
       "SELECT 1; DELETE FROM FileMaker_Fields",
       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT COUNT(*) FROM c"};
-  for (const char* sql : refused) EXPECT_EQ("?", Sql(sql)) << sql;
+  for (const char* sql : refused)
+    EXPECT_EQ("?", Sql(sql)) << sql;
   EXPECT_EQ("24", Sql("SELECT COUNT(*) FROM FileMaker_Fields"));
 }
 
@@ -85,5 +93,5 @@ TEST_F(ExecuteSqlTest, QuestionMarkListArgumentCountAndTheCache) {
   EXPECT_EQ("13", Sql(count, "\"\" ; \"\"", "Inventory"));
 }
 
-}  // namespace
-}  // namespace fmhost
+} // namespace
+} // namespace fmhost

@@ -15,8 +15,8 @@ namespace {
 // Checks what a parser needs: one root, balanced tags, quoted attributes without '<', and
 // every '&' starting a known entity. Returns what is wrong, or "".
 std::string XmlProblem(std::string_view xml) {
-  static const std::set<std::string_view> entities = {
-      "&amp;", "&lt;", "&gt;", "&quot;", "&apos;", "&#13;", "&#10;", "&#9;"};
+  static const std::set<std::string_view> entities = {"&amp;",  "&lt;",  "&gt;",  "&quot;",
+                                                      "&apos;", "&#13;", "&#10;", "&#9;"};
   std::vector<std::string> open;
   bool sawRoot = false;
   for (std::size_t i = 0; i < xml.size();) {
@@ -33,7 +33,7 @@ std::string XmlProblem(std::string_view xml) {
     } else if (xml.substr(i, 2) == "<?") {
       i = xml.find("?>", i) + 2;
     } else {
-      std::size_t j = i + 1;  // the tag's end, skipping quoted attribute values
+      std::size_t j = i + 1; // the tag's end, skipping quoted attribute values
       for (bool quoted = false; j < xml.size() && (quoted || xml[j] != '>'); ++j) {
         if (xml[j] == '"') quoted = !quoted;
         if (quoted && xml[j] == '<') return "< in attribute";
@@ -62,18 +62,17 @@ TEST(FileXmlTest, TheExampleFileRendersAsWellFormedSaveAsXml) {
   EXPECT_EQ(0u, xml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<FMSaveAsXML "
                          "version=\"2.2.3.0\" Source=\""));
   EXPECT_NE(std::string::npos, xml.find(" File=\"Sales.fmp12\""));
-  for (const char* part : {"<BaseTableCatalog membercount=\"4\">", "<FieldsForTables>",
-                           "<ScriptCatalog membercount=\"5\">", "<LayoutCatalog membercount=\"5\">",
-                           "<ValueListCatalog", "<CustomFunctionsCatalog", "<PrivilegeSetsCatalog",
-                           "name=\"TideLoom Live Push\"", "name=\"Save a Copy as XML\"",
-                           "TideLoom.LivePush ( $path )", "datatype=\"Timestamp\"",
-                           "datatype=\"Binary\"", "fieldtype=\"Summary\""}) {
+  for (const char* part :
+       {"<BaseTableCatalog membercount=\"4\">", "<FieldsForTables>",
+        "<ScriptCatalog membercount=\"5\">", "<LayoutCatalog membercount=\"5\">",
+        "<ValueListCatalog", "<CustomFunctionsCatalog", "<PrivilegeSetsCatalog",
+        "name=\"TideLoom Live Push\"", "name=\"Save a Copy as XML\"", "TideLoom.LivePush ( $path )",
+        "datatype=\"Timestamp\"", "datatype=\"Binary\"", "fieldtype=\"Summary\""}) {
     EXPECT_NE(std::string::npos, xml.find(part)) << part;
   }
-  EXPECT_GT(xml.size(), 20000u);  // worth uploading
-  EXPECT_EQ(xml, RenderFileAsXml(solution.files[0]));  // UUIDs follow from names
-  EXPECT_NE(RenderFileAsXml(solution.files[1]).find(" File=\"Contacts.fmp12\""),
-            std::string::npos);
+  EXPECT_GT(xml.size(), 20000u);                      // worth uploading
+  EXPECT_EQ(xml, RenderFileAsXml(solution.files[0])); // UUIDs follow from names
+  EXPECT_NE(RenderFileAsXml(solution.files[1]).find(" File=\"Contacts.fmp12\""), std::string::npos);
   EXPECT_NE(RenderFileAsXml(solution.files[2]).find(" File=\"Inventory.fmp12\""),
             std::string::npos);
 }
@@ -81,25 +80,28 @@ TEST(FileXmlTest, TheExampleFileRendersAsWellFormedSaveAsXml) {
 TEST(FileXmlTest, NamesAreEscapedAndWhatXmlCannotHoldIsReplaced) {
   const Solution solution = ParseSolution(kOddNamesSolutionJson);
   SolutionFile file = solution.files[0];
-  file.layouts.push_back(std::string("Ctrl\x01" "Char and bad \xC3 UTF-8 \xED\xA0\x80") + "<x>");
+  file.layouts.push_back(std::string("Ctrl\x01"
+                                     "Char and bad \xC3 UTF-8 \xED\xA0\x80") +
+                         "<x>");
   file.scripts[0].steps.push_back({"", "\"]]>\" & \"</Text>\""});
   const std::string xml = RenderFileAsXml(file);
   EXPECT_EQ("", XmlProblem(xml));
   EXPECT_NE(std::string::npos, xml.find("name=\"Men\xC3\xBC &amp; &quot;Specials&quot;\""));
   EXPECT_NE(std::string::npos, xml.find("name=\"Price &lt;EUR&gt;\""));
   EXPECT_NE(std::string::npos, xml.find("name=\"Back\\Slash &apos;quoted&apos;\""));
-  EXPECT_NE(std::string::npos, xml.find("Line\xC2\xB6" "Break"));
-  EXPECT_NE(std::string::npos,
-            xml.find("Ctrl\xEF\xBF\xBD" "Char and bad \xEF\xBF\xBD UTF-8 "
-                     "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD&lt;x&gt;"));
+  EXPECT_NE(std::string::npos, xml.find("Line\xC2\xB6"
+                                        "Break"));
+  EXPECT_NE(std::string::npos, xml.find("Ctrl\xEF\xBF\xBD"
+                                        "Char and bad \xEF\xBF\xBD UTF-8 "
+                                        "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD&lt;x&gt;"));
   EXPECT_NE(std::string::npos, xml.find("&quot;]]&gt;&quot; &amp; &quot;&lt;/Text&gt;&quot;"));
   EXPECT_NE(std::string::npos, xml.find(" File=\"Caf\xC3\xA9.fmp12\""));
 
-  SolutionFile blank;  // an empty file still renders a complete document
+  SolutionFile blank; // an empty file still renders a complete document
   blank.name = "Blank";
   EXPECT_EQ("", XmlProblem(RenderFileAsXml(blank)));
   EXPECT_NE(std::string::npos, RenderFileAsXml(blank).find("<BaseTableCatalog membercount=\"0\">"));
 }
 
-}  // namespace
-}  // namespace fmhost
+} // namespace
+} // namespace fmhost

@@ -17,14 +17,13 @@ TEST_F(NameFunctionsTest, GetAnswersFromTheSolutionAndTheContextFile) {
   EXPECT_EQ(kCalcErrorGetParameter, Error("Get ( NoSuchThing )"));
   solution->windows.clear();
   EXPECT_EQ("", Text("Get ( WindowName )"));
-  EXPECT_EQ(kCalcErrorFileMissing, Error("\"x\"", "Nowhere"));  // a context file not open
+  EXPECT_EQ(kCalcErrorFileMissing, Error("\"x\"", "Nowhere")); // a context file not open
 }
 
 TEST_F(NameFunctionsTest, WindowAndDatabaseListsAreReturnSeparatedAndMatchFileNamesAsWholeWords) {
-  EXPECT_EQ(
-      "Sales - Invoices (Detail)\rContacts - People (List)\rInventory - Products (Table)\r"
-      "Sales - Dashboard",
-      Text("WindowNames"));
+  EXPECT_EQ("Sales - Invoices (Detail)\rContacts - People (List)\rInventory - Products (Table)\r"
+            "Sales - Dashboard",
+            Text("WindowNames"));
   EXPECT_EQ(Text("WindowNames"), Text("WindowNames ( )"));
   EXPECT_EQ("Sales - Invoices (Detail)\rSales - Dashboard",
             Text("WindowNames ( \"sales.FMP12\" )"));
@@ -82,7 +81,7 @@ TEST_F(NameFunctionsTest, TheLivePushScriptCheckCountsExactLinesOnly) {
     return Text(expression);
   };
   EXPECT_EQ("1", checkFor("Sales"));
-  EXPECT_EQ("0", checkFor("Contacts"));  // it has "Tide Loom Live Push" only
+  EXPECT_EQ("0", checkFor("Contacts")); // it has "Tide Loom Live Push" only
 }
 
 TEST_F(NameFunctionsTest, CharGivesTheCodePointsCharacter) {
@@ -92,8 +91,8 @@ TEST_F(NameFunctionsTest, CharGivesTheCodePointsCharacter) {
   EXPECT_EQ("\xE2\x82\xAC", Text("Char ( \"8364\" )"));
   EXPECT_EQ("\xF0\x9F\x8C\x8A", Text("Char ( 127754 )"));
   EXPECT_EQ("", Text("Char ( 0 )"));
-  EXPECT_EQ("", Text("Char ( 55296 )"));    // a lone surrogate is no character
-  EXPECT_EQ("", Text("Char ( 1114112 )"));  // past U+10FFFF
+  EXPECT_EQ("", Text("Char ( 55296 )"));   // a lone surrogate is no character
+  EXPECT_EQ("", Text("Char ( 1114112 )")); // past U+10FFFF
   EXPECT_EQ("", Text("Char ( 99999999999999999999 )"));
   EXPECT_EQ("", Text("Char ( \"none\" )"));
   EXPECT_EQ("A", Text("Char ( 65.9 )"));
@@ -106,15 +105,17 @@ TEST_F(NameFunctionsTest, PatternCountIsCaseBlindAndCountsWithoutOverlap) {
   EXPECT_EQ("1", Text("PatternCount ( \"aaa\" ; \"aa\" )"));
   EXPECT_EQ("0", Text("PatternCount ( \"abc\" ; \"\" )"));
   EXPECT_EQ("0", Text("PatternCount ( \"\" ; \"a\" )"));
-  EXPECT_EQ("2", Text("PatternCount ( \"\xC3\x89t\xC3\xA9\" ; \"\xC3\xA9\" )"));  // Été ; é
+  EXPECT_EQ("2", Text("PatternCount ( \"\xC3\x89t\xC3\xA9\" ; \"\xC3\xA9\" )")); // Été ; é
   EXPECT_EQ("1", Text("PatternCount ( \"\xD0\x9C\xD0\x98\xD0\xA0\" ; \"\xD0\xBC\xD0\xB8\" )"));
-  EXPECT_EQ("1", Text("PatternCount ( \"a\xFF" "b\" ; \"\xFF" "B\" )"));  // stray bytes match
+  EXPECT_EQ("1", Text("PatternCount ( \"a\xFF"
+                      "b\" ; \"\xFF"
+                      "B\" )")); // stray bytes match
   EXPECT_TRUE(Eval("PatternCount ( \"a\" ; \"a\" )").value.isNumber);
   EXPECT_EQ(kCalcErrorArgumentCount, Error("PatternCount ( \"a\" )"));
 }
 
 class OverrideTest : public EngineTest {
- protected:
+protected:
   OverrideTest() : EngineTest(kOddNamesSolutionJson) {}
 };
 
@@ -136,14 +137,17 @@ TEST_F(OverrideTest, OddNamesSurviveTheLists) {
   EXPECT_EQ("Caf\xC3\xA9", Text("Get ( FileName )"));
   EXPECT_EQ("Zo\xC3\xAB \"QA\" Tester", Text("Get ( AccountName )"));
   EXPECT_EQ("Men\xC3\xBC & \"Specials\"\rEmpty", Text("TableNames ( \"CAF\xC3\xA9.fmp12\" )"));
-  EXPECT_EQ("Gr\xC3\xB6\xC3\x9F" "e\rPrice <EUR>\rLine\xC2\xB6" "Break\rBack\\Slash 'quoted'",
+  EXPECT_EQ("Gr\xC3\xB6\xC3\x9F"
+            "e\rPrice <EUR>\rLine\xC2\xB6"
+            "Break\rBack\\Slash 'quoted'",
             Text("FieldNames ( Get ( FileName ) ; \"Men\xC3\xBC & \\\"Specials\\\"\" )"));
   EXPECT_EQ("", Text("FieldNames ( Get ( FileName ) ; \"empty\" )"));
-  EXPECT_EQ("Caf\xC3\xA9 - Men\xC3\xBC <\xC3\x9C" "bersicht> (Liste)",
+  EXPECT_EQ("Caf\xC3\xA9 - Men\xC3\xBC <\xC3\x9C"
+            "bersicht> (Liste)",
             Text("WindowNames ( \"caf\xC3\xA9\" )"));
   EXPECT_EQ("Back\\Slash", Text("WindowNames ( \"Back\\\\Slash\" )"));
   EXPECT_EQ("Caf\xC3\xA9\rBack\\Slash.fmp12", Text("DatabaseNames"));
 }
 
-}  // namespace
-}  // namespace fmhost
+} // namespace
+} // namespace fmhost

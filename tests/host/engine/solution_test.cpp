@@ -31,12 +31,12 @@ TEST(SolutionTest, EverythingIsOptionalAndUnknownMembersAreIgnored) {
       "fields": [{"name": "F", "comment": "x"}]}], "layouts": [{"name": "L", "width": 800}]},
       {"name": "B"}]})");
   EXPECT_EQ("Admin", solution.account);
-  EXPECT_EQ("A", solution.activeFile);  // the first file
+  EXPECT_EQ("A", solution.activeFile); // the first file
   EXPECT_EQ("varchar", solution.files[0].tables[0].fields[0].type);
   EXPECT_EQ("Normal", solution.files[0].tables[0].fields[0].fieldClass);
   EXPECT_EQ(std::vector<std::string>{"L"}, solution.files[0].layouts);
   const char* active = R"({"activeFile": "b.FMP12", "files": [{"name": "A"}, {"name": "B"}]})";
-  EXPECT_EQ("B", ParseSolution(active).activeFile);  // the open file's own name
+  EXPECT_EQ("B", ParseSolution(active).activeFile); // the open file's own name
 }
 
 TEST(SolutionTest, FindFileIgnoresCaseAndTheExtensionButNothingElse) {
@@ -114,5 +114,5 @@ TEST(SolutionTest, LoadingNamesTheFileInItsMessages) {
   EXPECT_EQ("cannot read the solution file " + name, loadError());
 }
 
-}  // namespace
-}  // namespace fmhost
+} // namespace
+} // namespace fmhost

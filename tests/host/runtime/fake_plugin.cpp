@@ -86,13 +86,14 @@ int16_t StartScript(const std::string& file, const std::string& script) {
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
   std::string joined;
-  for (const std::string& part : parts) joined += (joined.empty() ? "" : separator) + part;
+  for (const std::string& part : parts)
+    joined += (joined.empty() ? "" : separator) + part;
   return joined;
 }
 
-const char* const kNames[] = {"Fake.Echo",   "Fake.Eval", "Fake.StartScript", "Fake.Units",
-                              "Fake.Fail",   "Fake.OnIdle", "Fake.LastCall",  "Fake.Log",
-                              "Fake.Mark",   "Fake.ContextEval", "Fake.Pair"};
+const char* const kNames[] = {"Fake.Echo", "Fake.Eval",        "Fake.StartScript", "Fake.Units",
+                              "Fake.Fail", "Fake.OnIdle",      "Fake.LastCall",    "Fake.Log",
+                              "Fake.Mark", "Fake.ContextEval", "Fake.Pair"};
 constexpr int16_t kMin[] = {0, 1, 1, 1, 1, 1, 0, 0, 1, 1, 2};
 constexpr int16_t kMax[] = {-1, 1, 2, 1, 1, 1, 0, 0, 1, 1, 3};
 constexpr int16_t kFirstId = 200;
@@ -118,8 +119,8 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
     answer = EvaluateIn(environment, args[0]);
     break;
   case 2:
-    answer = std::to_string(args.size() == 2 ? StartScript(args[0], args[1])
-                                             : StartScript("", args[0]));
+    answer =
+        std::to_string(args.size() == 2 ? StartScript(args[0], args[1]) : StartScript("", args[0]));
     break;
   case 3: { // the UTF-16 units in hex
     std::vector<std::string> hex;
@@ -140,7 +141,8 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
     break;
   case 6:
     answer = "v=" + std::to_string(lastRecord.interfaceVersion) +
-             " m=" + std::to_string(lastRecord.message) + " p=" + std::to_string(lastRecord.param1) +
+             " m=" + std::to_string(lastRecord.message) +
+             " p=" + std::to_string(lastRecord.param1) +
              " c=" + std::to_string(lastRecord.bufferCapacity) +
              " r=" + std::to_string(lastRecord.result);
     break;
@@ -228,7 +230,8 @@ void AnswerString(HostCallRecord* record) {
   if (capacity == 0) return;
   auto* buffer = reinterpret_cast<uint16_t*>(record->result);
   const std::size_t count = answer.size() < capacity ? answer.size() : capacity - 1;
-  for (std::size_t i = 0; i < count; ++i) buffer[i] = answer[i];
+  for (std::size_t i = 0; i < count; ++i)
+    buffer[i] = answer[i];
   buffer[count] = 0;
 }
 

@@ -20,7 +20,8 @@ struct CommandRun {
   std::vector<std::string> OutLines() const {
     std::vector<std::string> lines;
     std::istringstream stream(out);
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
+    for (std::string line; std::getline(stream, line);)
+      lines.push_back(line);
     return lines;
   }
 };

@@ -49,12 +49,18 @@ TEST_F(LibraryCallsTest, TextsAreUtf16AndEachIllFormedUtf8SequenceIsOneReplaceme
   } cases[] = {
       {"a\xC3\xA9\xF0\x9F\x98\x80", u"a\u00E9\xD83D\xDE00"}, // a pair outside the basic plane
       {"\xFF", u"\xFFFD"},
-      {"a\xC3", u"a\xFFFD"},                             // cut short at the end
-      {"\xE2\x82" "b", u"\xFFFD" u"b"},                  // one subpart of a three-byte form
+      {"a\xC3", u"a\xFFFD"}, // cut short at the end
+      {"\xE2\x82"
+       "b",
+       u"\xFFFD"
+       u"b"},                                            // one subpart of a three-byte form
       {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},           // an encoded surrogate
       {"\xC0\xAF", u"\xFFFD\xFFFD"},                     // overlong
       {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"}, // past U+10FFFF
-      {"\xF0\x9F\x98" "A", u"\xFFFD" u"A"},
+      {"\xF0\x9F\x98"
+       "A",
+       u"\xFFFD"
+       u"A"},
       {"\x80\xBF", u"\xFFFD\xFFFD"}, // lone trailing bytes
   };
   for (const auto& sample : cases) {
@@ -64,7 +70,8 @@ TEST_F(LibraryCallsTest, TextsAreUtf16AndEachIllFormedUtf8SequenceIsOneReplaceme
 }
 
 TEST_F(LibraryCallsTest, GetBytesWritesWholeCharactersAndNeverPastTheBuffer) {
-  Text text("a\xF0\x9F\x98\x80" "b"); // units: a, pair, b
+  Text text("a\xF0\x9F\x98\x80"
+            "b"); // units: a, pair, b
   const auto bytes = [&](uint32_t bufferSize, uint32_t position, uint32_t count) {
     char buffer[16];
     std::memset(buffer, '#', sizeof buffer);
@@ -72,7 +79,8 @@ TEST_F(LibraryCallsTest, GetBytesWritesWholeCharactersAndNeverPastTheBuffer) {
     EXPECT_EQ(error.code, 0);
     return std::string(buffer, sizeof buffer);
   };
-  EXPECT_EQ(bytes(16, 0, 4), "a\xF0\x9F\x98\x80" "b##########");
+  EXPECT_EQ(bytes(16, 0, 4), "a\xF0\x9F\x98\x80"
+                             "b##########");
   EXPECT_EQ(bytes(3, 0, 4), "a###############"); // the pair needs four bytes: not begun
   EXPECT_EQ(bytes(5, 0, 4), "a\xF0\x9F\x98\x80###########");
   EXPECT_EQ(bytes(16, 1, 2), "\xF0\x9F\x98\x80############");

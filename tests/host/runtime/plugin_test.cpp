@@ -132,7 +132,8 @@ TEST_F(PluginTest, CallsOutsideTheParameterRangeOrFailingAreErrorsAndTextsCrossA
   EXPECT_EQ(Eval("Fake.Echo ( \"\xC3\xA9\xF0\x9F\x98\x80\" )"), "\xC3\xA9\xF0\x9F\x98\x80");
 }
 
-TEST_F(PluginTest, FunctionsEvaluateReentrantlyInTheCalculationsFileAndVariablesOrABoundEnvironment) {
+TEST_F(PluginTest,
+       FunctionsEvaluateReentrantlyInTheCalculationsFileAndVariablesOrABoundEnvironment) {
   plugin_->Startup();
   EXPECT_EQ(Eval("Fake.Eval ( \"Fake.Echo ( \\\"x\\\" ; \\\"y\\\" )\" )"), "x|y");
   const std::string main = Eval("Get ( FileName )");
@@ -191,8 +192,7 @@ TEST_F(PluginTest, StartingAScriptReportsAMissingFileScriptOrItsStartError) {
   EXPECT_EQ(Eval("Fake.StartScript ( \"Nope\" )"), "104");
   EXPECT_EQ(Eval("Fake.StartScript ( \"Gone.fmp12\" ; \"Save\" )"), "100");
   EXPECT_EQ(Eval("Fake.StartScript ( \"Refused\" )"), "825");
-  EXPECT_EQ(Eval("Fake.StartScript ( \"Only Other\" )"), "104")
-      << "not in the active file";
+  EXPECT_EQ(Eval("Fake.StartScript ( \"Only Other\" )"), "104") << "not in the active file";
   EXPECT_TRUE(fmhost::StartedScripts().empty());
   EXPECT_EQ(fmhost::RunStartedScripts(), 0u);
 
