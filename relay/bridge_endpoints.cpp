@@ -17,6 +17,7 @@ Reply Accepted(const Reply& facts, const Json& body) {
   reply.licenseKey = facts.licenseKey;
   reply.commandId = facts.commandId;
   reply.keepBody = facts.keepBody;
+  reply.bodySize = facts.bodySize;
   return reply;
 }
 
@@ -28,6 +29,42 @@ Json CommandForPoll(const CommandRecord& record) {
   if (record.command.xmlContent) command["xmlContent"] = *record.command.xmlContent;
   if (record.command.fileName) command["fileName"] = *record.command.fileName;
   return command;
+}
+
+// Reads a refused upload to its end, so that the connection stays usable for the next request.
+void Drain(const httplib::Request& request, const httplib::ContentReader& body) {
+  const auto discard = [](const char*, std::size_t) { return true; };
+  if (request.is_multipart_form_data()) {
+    body([](const httplib::MultipartFormData&) { return true; }, discard);
+  } else {
+    body(discard);
+  }
+}
+
+// The upload's bytes, as they arrive: the whole body, or the part named "file" of a form (whose
+// "filename" field, else the file part's own file name, names it when the query does not).
+// False when the body ended early or could not be written.
+bool ReceiveUpload(const httplib::Request& request, const httplib::ContentReader& body,
+                   IncomingFile& file, std::string& formName) {
+  if (!request.is_multipart_form_data()) {
+    return body([&](const char* data, std::size_t size) { return file.Append({data, size}); });
+  }
+  std::string part;
+  std::string nameField;
+  const bool complete = body(
+      [&](const httplib::MultipartFormData& header) {
+        part = header.name;
+        if (part == "file" && formName.empty()) formName = header.filename;
+        return true;
+      },
+      [&](const char* data, std::size_t size) {
+        if (part == "file") return file.Append({data, size});
+        // A file name, not a document: anything longer than a path could be is not one.
+        if (part == "filename" && nameField.size() + size <= 4096) nameField.append(data, size);
+        return true;
+      });
+  if (!nameField.empty()) formName = nameField;
+  return complete;
 }
 
 } // namespace
@@ -161,22 +198,36 @@ Reply HandleDiagnostic(RelayContext& context, const httplib::Request& request) {
   return Accepted(facts, answer);
 }
 
-Reply HandleIngest(RelayContext& context, const httplib::Request& request) {
+Reply HandleIngest(RelayContext& context, const httplib::Request& request,
+                   const httplib::ContentReader& body) {
   Reply facts = Facts("ingest");
   facts.keepBody = false;
   facts.licenseKey = request.matches.size() > 1 ? request.matches[1].str() : "";
   if (KeyRefused(context, facts.licenseKey)) {
+    Drain(request, body);
     return Refuse(facts, 401, std::string(relay_text::kUnknownKey));
   }
-  const std::string originalName = request.get_param_value("filename");
+  IncomingFile file(IngestFolder(*context.store));
+  if (!file.error().empty()) {
+    Drain(request, body);
+    return Refuse(facts, 500, std::string(relay_text::kFileNotStored) + file.error());
+  }
+  std::string formName;
+  const bool received = ReceiveUpload(request, body, file, formName);
+  facts.bodySize = static_cast<std::int64_t>(file.size());
+  if (!file.error().empty()) {
+    return Refuse(facts, 500, std::string(relay_text::kFileNotStored) + file.error());
+  }
+  if (!received) return Refuse(facts, 400, std::string(relay_text::kUploadCutShort));
+  std::string originalName = request.get_param_value("filename");
+  if (originalName.empty()) originalName = formName;
   if (originalName.empty()) return Refuse(facts, 400, std::string(relay_text::kMissingFileName));
   facts.commandId = InFlightCommandFor(*context.store, facts.licenseKey, {"GET_SCHEMA"}, false);
-  const StoredFile stored = StoreNewFile(context.store->dataDir / "ingested",
-                                         SafeStoredFileName(originalName), request.body);
+  const StoredFile stored = file.Keep(SafeStoredFileName(originalName));
   if (!stored.error.empty()) {
     return Refuse(facts, 500, std::string(relay_text::kFileNotStored) + stored.error);
   }
-  const auto size = static_cast<std::int64_t>(request.body.size());
+  const auto size = static_cast<std::int64_t>(file.size());
   RecordIngest(*context.store, IngestRecord{facts.licenseKey,
                                             facts.commandId,
                                             originalName,

@@ -87,6 +87,31 @@ Json HoldsView(RelayContext& context) {
   return Json{{"holds", rules}, {"held", HeldRequestCount(context.holds)}};
 }
 
+// A command whose plug-in went away stays in flight for ever unless a developer lets it go.
+Reply ReleaseCommand(RelayContext& context, const httplib::Request& request,
+                     const std::optional<std::string>& failure) {
+  const std::string idText = request.matches.size() > 1 ? request.matches[1].str() : "";
+  const std::optional<std::int64_t> id = ParseCommandId(idText);
+  const ReleaseOutcome outcome =
+      id ? ReleaseInFlightCommand(*context.store, *id, failure) : ReleaseOutcome::UnknownCommand;
+  const std::optional<CommandRecord> now = id ? FindCommand(*context.store, *id) : std::nullopt;
+  Reply facts = Facts();
+  if (now) {
+    facts.licenseKey = now->command.licenseKey;
+    facts.commandId = now->id;
+  }
+  if (outcome == ReleaseOutcome::UnknownCommand || !now) {
+    return Refuse(facts, 404, std::string(relay_text::kUnknownCommand) + idText);
+  }
+  if (outcome == ReleaseOutcome::NotInFlight) {
+    return Refuse(facts, 409, std::string(relay_text::kCommandNotInFlight) + now->state);
+  }
+  Reply reply = JsonReply("dev", 200, Json{{"id", CommandIdText(now->id)}, {"state", now->state}});
+  reply.licenseKey = facts.licenseKey;
+  reply.commandId = facts.commandId;
+  return reply;
+}
+
 } // namespace
 
 Json EventView(const EventRecord& event) {
@@ -102,7 +127,9 @@ Json EventView(const EventRecord& event) {
   view["status"] = event.status;
   view["bodySize"] = event.bodySize;
   if (!event.body.empty()) {
-    Json parsed = Json::parse(event.body, nullptr, false);
+    Json parsed = JsonNestedDeeperThan(event.body, kMaxJsonDepth)
+                      ? Json(Json::value_t::discarded)
+                      : Json::parse(event.body, nullptr, false);
     if (parsed.is_discarded()) {
       view["bodyText"] = event.body;
     } else {
@@ -133,7 +160,16 @@ Reply HandleQueueCommand(RelayContext& context, const httplib::Request& request)
   Reply reply = JsonReply("dev", 200, Json{{"id", CommandIdText(id)}});
   reply.licenseKey = command.licenseKey;
   reply.commandId = id;
+  reply.keepBody = false; // the command table holds it
   return reply;
+}
+
+Reply HandleRequeueCommand(RelayContext& context, const httplib::Request& request) {
+  return ReleaseCommand(context, request, std::nullopt);
+}
+
+Reply HandleFailCommand(RelayContext& context, const httplib::Request& request) {
+  return ReleaseCommand(context, request, std::string(relay_text::kFailedOnPage));
 }
 
 Reply HandleListCommands(RelayContext& context, const httplib::Request& request) {
@@ -249,7 +285,7 @@ Reply HandleSetHold(RelayContext& context, const httplib::Request& request) {
   }
   const auto seconds = body->find("seconds");
   if (seconds == body->end() || !seconds->is_number() || !std::isfinite(seconds->get<double>()) ||
-      seconds->get<double>() < 0 || seconds->get<double>() > 3600) {
+      seconds->get<double>() < 0 || seconds->get<double>() > kMaxHoldSeconds) {
     return Refuse(facts, 400, std::string(relay_text::kBadHoldSeconds));
   }
   SetHoldRule(context.holds, HoldRule{route->get<std::string>(), seconds->get<double>()});

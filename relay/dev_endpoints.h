@@ -7,6 +7,9 @@
 Reply HandleQueueCommand(RelayContext& context, const httplib::Request& request);
 Reply HandleListCommands(RelayContext& context, const httplib::Request& request);
 Reply HandleShowCommand(RelayContext& context, const httplib::Request& request);
+// An in-flight command back to its queue, or failed: for when its plug-in will never answer.
+Reply HandleRequeueCommand(RelayContext& context, const httplib::Request& request);
+Reply HandleFailCommand(RelayContext& context, const httplib::Request& request);
 Reply HandleListEvents(RelayContext& context, const httplib::Request& request);
 Reply HandleListIngested(RelayContext& context, const httplib::Request& request);
 Reply HandleIngestedFile(RelayContext& context, const httplib::Request& request);

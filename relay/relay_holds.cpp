@@ -44,6 +44,7 @@ std::size_t HeldRequestCount(HoldTable& table) {
 void HoldIfRequested(HoldTable& table, const std::string& path) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point arrived = Clock::now();
+  if (!path.starts_with("/api/")) return;
   std::unique_lock lock(table.mutex);
   if (table.stopping || FindMatchingRule(table.rules, path) == nullptr) return;
   ++table.heldNow;
@@ -52,7 +53,7 @@ void HoldIfRequested(HoldTable& table, const std::string& path) {
     if (rule == nullptr) break;
     const auto until =
         arrived + std::chrono::duration_cast<Clock::duration>(
-                      std::chrono::duration<double>(std::min(rule->seconds, 3600.0)));
+                      std::chrono::duration<double>(std::min(rule->seconds, kMaxHoldSeconds)));
     if (Clock::now() >= until) break;
     table.changed.wait_until(lock, until);
   }

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+// Longer holds would only keep a worker and a client's connection busy for nothing.
+inline constexpr double kMaxHoldSeconds = 600;
+
 struct HoldRule {
   std::string route; // an exact path, or a prefix followed by '*'
   double seconds = 0;
@@ -29,7 +32,8 @@ void SetHoldRule(HoldTable& table, const HoldRule& rule);
 std::vector<HoldRule> HoldRules(HoldTable& table);
 std::size_t HeldRequestCount(HoldTable& table);
 
-// Blocks the calling request thread while a rule for `path` says so.
+// Blocks the calling request thread while a rule for `path` says so. Only the bridge's routes
+// under /api/ are ever held: the page and /dev/ must stay able to see and lift a hold.
 void HoldIfRequested(HoldTable& table, const std::string& path);
 
 // Wakes every held request and makes later ones pass straight through.

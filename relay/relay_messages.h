@@ -10,6 +10,11 @@ inline constexpr std::string_view kDefaultPluginVersion = "1.6.18";
 
 inline constexpr std::string_view kBodyNotJson = "body is not valid JSON: ";
 inline constexpr std::string_view kBodyNotObject = "body must be a JSON object";
+inline constexpr std::string_view kBodyTooDeep = "body is nested deeper than 64 levels";
+inline constexpr std::string_view kBodyTooLarge = "body is larger than 256 MiB";
+inline constexpr std::string_view kForeignHost = "request Host is not this relay's address";
+inline constexpr std::string_view kForeignOrigin = "request Origin is not this relay's page";
+inline constexpr std::string_view kNotJsonContentType = "Content-Type must be application/json";
 inline constexpr std::string_view kUnknownKey = "unknown licenseKey";
 inline constexpr std::string_view kMissingKeyQuery =
     "query parameter licenseKey is missing or empty";
@@ -19,14 +24,16 @@ inline constexpr std::string_view kUnknownCommand = "no command with id ";
 inline constexpr std::string_view kCommandOfOtherKey = "command belongs to another licenseKey";
 inline constexpr std::string_view kCommandNotHandedOut = "command was never handed out";
 inline constexpr std::string_view kCommandAlreadyFinished = "command is already finished: ";
+inline constexpr std::string_view kCommandNotInFlight = "command is not in flight: ";
+inline constexpr std::string_view kFailedOnPage = "marked failed on the relay's page";
 inline constexpr std::string_view kNoSuchFile = "no ingested file named ";
 inline constexpr std::string_view kNoSuchPageFile = "no page file named ";
+inline constexpr std::string_view kUploadCutShort = "upload ended before its last byte";
 inline constexpr std::string_view kFileNotStored = "could not store the uploaded file: ";
 inline constexpr std::string_view kBadSince = "query parameter since must be a whole number";
 inline constexpr std::string_view kBadLimit = "query parameter limit must be a whole number";
 inline constexpr std::string_view kBadHoldRoute = "member route must be a path starting with /";
-inline constexpr std::string_view kBadHoldSeconds =
-    "member seconds must be a number from 0 to 3600";
+inline constexpr std::string_view kBadHoldSeconds = "member seconds must be a number from 0 to 600";
 inline constexpr std::string_view kInternalError = "internal error: ";
 
 inline std::string MissingStringMember(std::string_view name) {
@@ -64,8 +71,9 @@ inline constexpr std::string_view kUsage =
     "  --plugin-version TEXT  version announced by GET /api/plugin/version (default 1.6.18)\n"
     "  --keys FILE            accept only the account keys listed in FILE, one per line;\n"
     "                         requests with any other key get HTTP 401\n"
-    "  --hold ROUTE:SECONDS   leave requests for ROUTE unanswered for SECONDS (a ROUTE ending\n"
-    "                         in * matches every path starting with the rest); repeatable\n"
+    "  --hold ROUTE:SECONDS   leave requests for ROUTE under /api/ unanswered for SECONDS, at\n"
+    "                         most 600 (a ROUTE ending in * matches every path starting with\n"
+    "                         the rest); repeatable\n"
     "  --help                 show this text\n";
 
 } // namespace relay_text

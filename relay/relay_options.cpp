@@ -31,7 +31,7 @@ std::optional<double> ParseSeconds(std::string_view text) {
   double seconds = -1;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(seconds) || seconds < 0 || seconds > 3600) {
+      !std::isfinite(seconds) || seconds < 0 || seconds > kMaxHoldSeconds) {
     return std::nullopt;
   }
   return seconds;
@@ -103,7 +103,7 @@ RelayOptionsResult ParseRelayOptions(const std::vector<std::string>& args) {
     } else {
       const std::optional<HoldRule> rule = ParseHoldRule(value);
       if (!rule) {
-        result.error = "--hold needs ROUTE:SECONDS (a path starting with /, 0 to 3600 seconds), "
+        result.error = "--hold needs ROUTE:SECONDS (a path starting with /, 0 to 600 seconds), "
                        "not: " +
                        value;
         return result;

@@ -28,11 +28,35 @@ Reply Refuse(Reply facts, int status, const std::string& message) {
   reply.licenseKey = std::move(facts.licenseKey);
   reply.commandId = facts.commandId;
   reply.keepBody = facts.keepBody;
+  reply.bodySize = facts.bodySize;
   reply.record = facts.record || status >= 400;
   return reply;
 }
 
+bool JsonNestedDeeperThan(std::string_view text, int limit) {
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') ++i;
+      if (c == '"') inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}
+
 std::optional<Json> ParseJsonObject(const httplib::Request& request, Reply& failure) {
+  if (JsonNestedDeeperThan(request.body, kMaxJsonDepth)) {
+    failure = Refuse(failure, 400, std::string(relay_text::kBodyTooDeep));
+    return std::nullopt;
+  }
   Json parsed;
   try {
     parsed = Json::parse(request.body);

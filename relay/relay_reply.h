@@ -24,9 +24,12 @@ struct Reply {
   std::string licenseKey;
   std::optional<std::int64_t> commandId;
   std::string error;
+  std::optional<std::int64_t> bodySize; // for a body streamed to disk rather than kept in memory
 };
 
 using Handler = Reply (*)(RelayContext&, const httplib::Request&);
+using BodyReadingHandler = Reply (*)(RelayContext&, const httplib::Request&,
+                                     const httplib::ContentReader&);
 
 // Compact JSON (no blank after a colon), with invalid UTF-8 replaced rather than thrown on.
 std::string DumpJson(const Json& value);
@@ -36,6 +39,13 @@ Reply JsonReply(std::string_view kind, int status, const Json& body);
 Reply ErrorReply(std::string_view kind, int status, const std::string& message);
 // Keeps what was already learnt about the request (key, command) in the failure reply.
 Reply Refuse(Reply facts, int status, const std::string& message);
+
+// Bodies nested deeper are refused, and shown as text: every JSON value is copied and written out
+// recursively, so depth without a bound would let one request overflow a worker's stack.
+inline constexpr int kMaxJsonDepth = 64;
+// True when arrays and objects in `text` nest deeper than `limit`; brackets in strings do not
+// count.
+bool JsonNestedDeeperThan(std::string_view text, int limit);
 
 // The request body as a JSON object, or a 400 reply saying why not.
 std::optional<Json> ParseJsonObject(const httplib::Request& request, Reply& failure);

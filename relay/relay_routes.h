@@ -2,6 +2,7 @@
 // development ones under /dev/ that queue commands and show what arrived.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,8 +14,13 @@ namespace httplib {
 class Server;
 }
 
+// The largest upload the plug-in can send.
+inline constexpr std::size_t kMaxUploadBytes = 4294967295u;
+
 struct RelayContext {
   RelayStore* store = nullptr;
+  std::string host; // as given with --host
+  int port = 0;
   std::string pluginVersion;
   std::optional<std::set<std::string>> acceptedKeys; // nullopt: every key is accepted
   HoldTable holds;

@@ -126,6 +126,7 @@ CREATE TABLE IF NOT EXISTS commands(
   finished_at TEXT,
   completion_error TEXT);
 CREATE INDEX IF NOT EXISTS commands_by_key_state ON commands(license_key, state, id);
+CREATE INDEX IF NOT EXISTS commands_by_hand_out ON commands(hand_out_order);
 CREATE TABLE IF NOT EXISTS events(
   seq INTEGER PRIMARY KEY AUTOINCREMENT,
   received_at TEXT NOT NULL,
@@ -294,6 +295,7 @@ std::optional<CommandRecord> HandOutNextCommand(RelayStore& store, const std::st
     if (!oldest.Step()) return std::nullopt;
     id = oldest.Int(0);
   }
+  // The index on hand_out_order makes MAX() one look at its last entry, not a scan.
   Statement update(db, "UPDATE commands SET state = ?, handed_out_at = ?, hand_out_order = "
                        "(SELECT COALESCE(MAX(hand_out_order), 0) + 1 FROM commands) WHERE id = ?");
   update.BindText(1, kStateInFlight).BindText(2, UtcTimestamp()).Bind(3, id);
@@ -339,6 +341,22 @@ CompletionOutcome CompleteCommand(RelayStore& store, std::int64_t id, const std:
       .BindText(5, kStateInFlight);
   update.Step();
   return CompletionOutcome::Accepted;
+}
+
+ReleaseOutcome ReleaseInFlightCommand(RelayStore& store, std::int64_t id,
+                                      const std::optional<std::string>& failure) {
+  std::lock_guard lock(store.mutex);
+  sqlite3* db = store.db.get();
+  if (!FindCommandLocked(db, id)) return ReleaseOutcome::UnknownCommand;
+  Statement update(db, failure ? "UPDATE commands SET state = ?2, finished_at = ?3, "
+                                 "completion_error = ?4 WHERE id = ?1 AND state = ?5"
+                               : "UPDATE commands SET state = ?2, handed_out_at = NULL, "
+                                 "hand_out_order = NULL WHERE id = ?1 AND state = ?5");
+  update.Bind(1, id).BindText(2, failure ? kStateFailed : kStateQueued);
+  if (failure) update.BindText(3, UtcTimestamp()).BindText(4, *failure);
+  update.BindText(5, kStateInFlight);
+  update.Step();
+  return sqlite3_changes(db) == 1 ? ReleaseOutcome::Released : ReleaseOutcome::NotInFlight;
 }
 
 std::optional<std::int64_t> InFlightCommandFor(RelayStore& store, const std::string& licenseKey,

@@ -24,6 +24,11 @@ struct RelayStore {
   std::filesystem::path dataDir;
 };
 
+// Where uploads are stored, beside the database.
+inline std::filesystem::path IngestFolder(const RelayStore& store) {
+  return store.dataDir / "ingested";
+}
+
 // Opens (creating if needed) "relay.db" in `dataDir`; throws std::runtime_error on failure.
 std::unique_ptr<RelayStore> OpenRelayStore(const std::filesystem::path& dataDir);
 
@@ -62,6 +67,12 @@ enum class CompletionOutcome { Accepted, UnknownCommand, OtherKey, NotHandedOut,
 // `succeeded` picks completed or failed; only an in-flight command of the same key changes.
 CompletionOutcome CompleteCommand(RelayStore& store, std::int64_t id, const std::string& licenseKey,
                                   bool succeeded, const std::string& error);
+
+enum class ReleaseOutcome { Released, UnknownCommand, NotInFlight };
+// For a command whose plug-in will never complete it: back to the front of its key's queue
+// (no `failure`), or failed with `failure` as its completion error.
+ReleaseOutcome ReleaseInFlightCommand(RelayStore& store, std::int64_t id,
+                                      const std::optional<std::string>& failure);
 
 // The key's in-flight command handed out most recently among the listed types; when none of
 // those is in flight and `anyTypeOtherwise`, the most recent in-flight command of any type.

@@ -1,6 +1,8 @@
 #include "relay/stored_files.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,23 +11,11 @@
 #include <iterator>
 #include <system_error>
 
-#include "platform/file_descriptor_posix.h"
-
 namespace {
 
 constexpr std::size_t kMaxNameBytes = 200;
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
+// Safe names never start with a dot, so no finished upload can carry this prefix.
+constexpr std::string_view kIncomingPrefix = ".incoming-";
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -57,34 +47,65 @@ std::string SafeStoredFileName(std::string_view name) {
 
 std::string NumberedFileName(const std::string& name, int n) {
   if (n <= 1) return name;
-  const std::string suffix = "-" + std::to_string(n);
+  // Built by appending: GCC 12 wrongly sees overlapping copies in "literal" + std::string&&.
+  std::string suffix(1, '-');
+  suffix += std::to_string(n);
+  std::string numbered = name;
   const std::size_t dot = name.find('.', 1);
-  if (dot == std::string::npos) return name + suffix;
-  return name.substr(0, dot) + suffix + name.substr(dot);
+  numbered.insert(dot == std::string::npos ? name.size() : dot, suffix);
+  return numbered;
 }
 
-StoredFile StoreNewFile(const std::filesystem::path& folder, const std::string& safeName,
-                        std::string_view bytes) {
-  StoredFile stored;
+IncomingFile::IncomingFile(const std::filesystem::path& folder) : folder_(folder) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
-    stored.error = ec.message();
+    error_ = ec.message();
+    return;
+  }
+  std::string pattern = (folder / (std::string(kIncomingPrefix) + "XXXXXX")).string();
+  fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd_ >= 0) temporary_ = pattern;
+  // mkostemp makes the file private; uploads were always readable like any other file made here.
+  if (fd_ < 0 || ::fchmod(fd_, 0644) != 0) error_ = std::strerror(errno);
+}
+
+IncomingFile::~IncomingFile() {
+  if (fd_ >= 0) ::close(fd_);
+  std::error_code ec;
+  if (!temporary_.empty()) std::filesystem::remove(temporary_, ec);
+}
+
+bool IncomingFile::Append(std::string_view bytes) {
+  if (fd_ < 0) return false;
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      error_ = std::strerror(errno);
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    size_ += static_cast<std::uint64_t>(written);
+  }
+  return true;
+}
+
+StoredFile IncomingFile::Keep(const std::string& safeName) {
+  StoredFile stored;
+  const int fd = fd_;
+  fd_ = -1;
+  if (fd < 0 || ::close(fd) != 0) {
+    stored.error = error_.empty() ? std::strerror(errno) : error_;
     return stored;
   }
   for (int n = 1; n < 100000; ++n) {
     const std::string candidate = NumberedFileName(safeName, n);
-    const std::filesystem::path path = folder / candidate;
-    // O_EXCL makes two uploads of the same name at once end up in two files.
-    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (file.get() < 0) {
+    const std::filesystem::path path = folder_ / candidate;
+    // link() fails on an existing name, so two uploads of the same name at once get two files.
+    if (::link(temporary_.c_str(), path.c_str()) != 0) {
       if (errno == EEXIST) continue;
       stored.error = std::strerror(errno);
-      return stored;
-    }
-    if (!WriteAll(file.get(), bytes) || !file.close()) {
-      stored.error = std::strerror(errno);
-      std::filesystem::remove(path, ec);
       return stored;
     }
     stored.name = candidate;
@@ -93,6 +114,15 @@ StoredFile StoreNewFile(const std::filesystem::path& folder, const std::string& 
   }
   stored.error = "too many files named " + safeName;
   return stored;
+}
+
+void RemoveUnfinishedUploads(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    if (entry.path().filename().string().starts_with(kIncomingPrefix)) {
+      std::filesystem::remove(entry.path(), ec);
+    }
+  }
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {

@@ -1,7 +1,8 @@
 // Uploaded files on disk: a name from the network made safe to use as one file name in the
-// upload folder, and creation that never overwrites an earlier upload.
+// upload folder, and creation that never overwrites an earlier upload nor shows a partial one.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -19,9 +20,33 @@ struct StoredFile {
   std::string error; // empty on success
 };
 
-// Creates a new file in `folder` (made if missing) named after `safeName`, never replacing one.
-StoredFile StoreNewFile(const std::filesystem::path& folder, const std::string& safeName,
-                        std::string_view bytes);
+// An upload being received. Its bytes go to a hidden temporary file in the upload folder, which
+// gets its real name only once the last byte is in; a stopped or failed upload leaves nothing
+// behind but, at worst (the relay killed meanwhile), a temporary file that the next start removes.
+class IncomingFile {
+public:
+  // Creates the folder when missing; `error()` says why the file could not be made.
+  explicit IncomingFile(const std::filesystem::path& folder);
+  IncomingFile(const IncomingFile&) = delete;
+  IncomingFile& operator=(const IncomingFile&) = delete;
+  ~IncomingFile();
+
+  bool Append(std::string_view bytes);
+  std::uint64_t size() const { return size_; }
+  const std::string& error() const { return error_; }
+  // Closes the file and names it after `safeName`, numbered so that no earlier upload is replaced.
+  StoredFile Keep(const std::string& safeName);
+
+private:
+  std::filesystem::path folder_;
+  std::filesystem::path temporary_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+  std::string error_;
+};
+
+// Removes the temporary files of uploads that were cut short by the relay's own end.
+void RemoveUnfinishedUploads(const std::filesystem::path& folder);
 
 // The whole content of a file, or false.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);

@@ -4,9 +4,10 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config git ca-certificates clang-format
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools wine64 osslsigncode openssl
   libcurl4-openssl-dev nlohmann-json3-dev libcpp-httplib-dev libsqlite3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
+  clang llvm libclang-rt-dev
 )
 missing=()
 # npm fetches SQLite's amalgamation; a machine with its own Node.js keeps it.

@@ -128,8 +128,7 @@ bool IntegerFromText(std::string_view text, uint32_t& value) {
   return true;
 }
 
-void AppendCodePoint(std::string& out, uint32_t c) {
-  if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return;
+void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
   } else if (c < 0x800) {
@@ -145,6 +144,11 @@ void AppendCodePoint(std::string& out, uint32_t c) {
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
+}
+
+void AppendCodePoint(std::string& out, uint32_t c) {
+  if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return;
+  AppendUtf8(out, c);
 }
 
 std::size_t CountOccurrencesIgnoringCase(std::string_view text, std::string_view pattern) {

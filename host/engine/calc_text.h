@@ -26,6 +26,9 @@ std::string NumberLiteralText(std::string_view literal);
 // part of that, or nothing when the text holds no digit or the number is out of range.
 bool IntegerFromText(std::string_view text, uint32_t& value);
 
+// Appends a Unicode scalar value (no surrogate, nothing past U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 // Appends a code point as UTF-8; nothing for 0, surrogates and values past U+10FFFF.
 void AppendCodePoint(std::string& out, uint32_t codePoint);
 

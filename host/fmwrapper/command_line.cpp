@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "console.h"
+#include "host_call_rules.h"
 #include "host_state.h"
 #include "json_output.h"
 #include "scenario.h"
@@ -24,7 +25,6 @@ constexpr int kExitUsage = 2;
 constexpr uint32_t kIdleIntervalMs = 50;
 constexpr uint32_t kDescribeCapacity = 1024;
 constexpr int kDescribedStrings[] = {128, 129, 130, 131, 132};
-constexpr uint8_t kHighestIdleLevel = 255;
 
 constexpr const char* kUsage =
     "Usage: fmhost --plugin PATH [--solution FILE] [--api N] [--json] [--describe]\n"
@@ -62,8 +62,13 @@ constexpr const char* kUsage =
     "a terminal on standard input, fmhost prompts for actions; a line that is no action is\n"
     "evaluated.\n"
     "\n"
+    "fmhost stops the plug-in, with a message on standard error, when it calls the host\n"
+    "(any FM_* call) on another thread than the one that loaded it, after shutdown, or with\n"
+    "an object the host did not make; and it reports host objects left undeleted at the end.\n"
+    "\n"
     "Exit status: 0; 1 when the plug-in could not be loaded or declined to start; 2 for a\n"
-    "usage error or an unreadable solution or scenario.\n";
+    "usage error or an unreadable solution or scenario; 3 when the plug-in broke one of the\n"
+    "host's rules above or left host objects undeleted.\n";
 
 struct Failure {
   std::string call;
@@ -359,15 +364,16 @@ void Interact(Session& session, const Console& console) {
   console.out("\n");
 }
 
-// Host objects still alive after shutdown are objects the plug-in leaked.
-void ReportLeftObjects(const Console& console) {
+// Host objects still alive after shutdown are objects the plug-in leaked; false when so.
+bool ReportLeftObjects(const Console& console) {
   const LiveObjectCounts left = LiveHostObjectCounts();
-  if (left.Total() == 0) return;
+  if (left.Total() == 0) return true;
   console.err("fmhost: the plug-in left host objects undeleted: " + std::to_string(left.texts) +
               " texts, " + std::to_string(left.data) + " data values, " +
               std::to_string(left.vectors) + " parameter vectors, " +
               std::to_string(left.environments) + " environments, " +
               std::to_string(left.quadChars) + " plug-in IDs\n");
+  return false;
 }
 
 } // namespace
@@ -442,8 +448,9 @@ int RunFmhost(const std::vector<std::string>& arguments, const Console& console)
   if (interactive) Interact(session, console);
   session.Finish();
   SetScriptObserver(nullptr);
-  ReportLeftObjects(console);
+  const bool nothingLeft = ReportLeftObjects(console);
   plugin.reset();
+  if (!nothingLeft) return kExitPluginFault;
   return session.declined() ? kExitPluginFailed : kExitSuccess;
 }
 

@@ -13,7 +13,7 @@
 
 #include "engine/calc_engine.h"
 #include "engine/solution.h"
-#include "plugin/host_call_record.h"
+#include "hostapi/host_call_record.h"
 
 #if defined(_WIN32) && defined(FMWRAPPER_BUILDING)
 #define FMHOST_API __declspec(dllexport)

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/calc_engine.h"
-#include "plugin/host_library.h"
+#include "hostapi/host_library.h"
 
 namespace fmhost {
 

@@ -1,6 +1,7 @@
 #include "host_state.h"
 
 #include "failure_injection.h"
+#include "host_call_rules.h"
 #include "host_objects.h"
 #include "utf_text.h"
 
@@ -55,6 +56,7 @@ void ResetHost() {
   state.waitingScripts.clear();
   state.scriptObserver = nullptr;
   RemoveInjectedFailures();
+  ForgetPluginLife();
 }
 
 bool InjectFailure(const std::string& call, int code, int times) {

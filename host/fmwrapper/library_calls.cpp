@@ -1,11 +1,15 @@
 // The library calls a plug-in imports from FMWrapper. Each one checks its error record and its
-// handles before it touches anything, so that a faulty plug-in gets a failure report instead of
-// a crashed host, and none lets an exception out.
+// handles before it touches anything, so that a faulty plug-in gets a failure report or is
+// stopped instead of crashing the host, and none lets an exception out.
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "failure_injection.h"
+#include "host_call_rules.h"
 #include "host_objects.h"
 #include "host_state.h"
 #include "utf_text.h"
@@ -21,11 +25,44 @@ struct HostFailure {
   int32_t code;
 };
 
-// The frame of every call: the error record must come in as version 1 with code 0, an injected
-// failure is reported before any work, and anything thrown becomes a failure code. `failed` is
-// what the call returns when it fails.
+// Thrown inside a call for a handle that is no live host object of the kind the call takes.
+struct ForgedHandle {
+  ObjectKind kind;
+  const void* handle;
+};
+
+const char* KindName(ObjectKind kind) {
+  switch (kind) {
+  case ObjectKind::text:
+    return "text";
+  case ObjectKind::data:
+    return "data value";
+  case ObjectKind::vector:
+    return "parameter vector";
+  case ObjectKind::environment:
+    return "environment";
+  case ObjectKind::quadChar:
+    return "plug-in ID";
+  case ObjectKind::locale:
+    return "locale";
+  }
+  return "object";
+}
+
+[[noreturn]] void StopForForgedHandle(const char* call, const ForgedHandle& forged) {
+  char address[32];
+  std::snprintf(address, sizeof address, "0x%llx", // "%p" differs between C libraries
+                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(forged.handle)));
+  StopForPluginFault("called " + std::string(call) + " with " + address +
+                     ", which is no live host " + KindName(forged.kind));
+}
+
+// The frame of every call: the plug-in must be allowed to call now, the error record must come
+// in as version 1 with code 0, an injected failure is reported before any work, and anything
+// thrown becomes a failure code. `failed` is what the call returns when it fails.
 template <typename Result, typename Body>
 Result HostCall(const char* name, HostError* error, Result failed, Body&& body) {
+  CheckCallAllowed(name);
   HostError unused{1, 0};
   HostError& report = error != nullptr ? *error : unused;
   if (report.version != 1 || report.code != 0) {
@@ -40,6 +77,8 @@ Result HostCall(const char* name, HostError* error, Result failed, Body&& body) 
     return body();
   } catch (const HostFailure& failure) {
     report.code = failure.code;
+  } catch (const ForgedHandle& forged) {
+    StopForForgedHandle(name, forged);
   } catch (const std::bad_alloc&) {
     report.code = kErrorMemory;
   } catch (...) {
@@ -61,13 +100,13 @@ void Require(bool condition) {
 }
 
 template <typename T> T* Live(T* handle, ObjectKind kind) {
-  Require(IsLiveObject(handle, kind));
+  if (!IsLiveObject(handle, kind)) throw ForgedHandle{kind, handle};
   return handle;
 }
 
 // Only what the plug-in made through a constructor call is the plug-in's to delete.
 template <typename T> void DeleteOwned(T* handle, ObjectKind kind) {
-  Require(IsOwnedByPlugin(handle, kind));
+  Require(IsOwnedByPlugin(Live(handle, kind), kind));
   delete handle;
 }
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "host_call_rules.h"
 #include "host_state.h"
 #include "plugin_loader.h"
 
@@ -33,6 +34,7 @@ std::unique_ptr<Plugin> Plugin::Load(const std::string& path, std::string* error
     if (error != nullptr) *error = "the library exports no FMExternCallProc";
     return nullptr;
   }
+  NotePluginLoaded();
   return std::unique_ptr<Plugin>(
       new Plugin(library, reinterpret_cast<FMExternCallProcType>(entry)));
 }
@@ -45,7 +47,13 @@ Plugin::~Plugin() {
   ClosePluginLibrary(module_);
 }
 
-void Plugin::Send(HostCallRecord& record) { entry_(&record); }
+void Plugin::Send(HostCallRecord& record) {
+  if (record.message == kHostMessageStartup) NotePluginStarted();
+  NoteMessageSent();
+  entry_(&record);
+  NoteMessageAnswered();
+  if (record.message == kHostMessageShutdown) NotePluginShutDown();
+}
 
 int64_t Plugin::Startup(int16_t interfaceVersion) {
   interfaceVersion_ = interfaceVersion;

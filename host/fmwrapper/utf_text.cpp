@@ -1,8 +1,8 @@
 #include "utf_text.h"
 
-#include "platform/utf8_encoding.h"
-
 #include <cstdint>
+
+#include "engine/calc_text.h"
 
 namespace fmhost {
 namespace {

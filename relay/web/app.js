@@ -72,6 +72,15 @@ const TideLoomPage = (() => {
     return body;
   }
 
+  // The relay takes POSTs from its own page only when they declare JSON.
+  function postJson(path, value) {
+    return getJson(path, {
+      method: "POST",
+      headers: { "Content-Type": "application/json" },
+      body: JSON.stringify(value),
+    });
+  }
+
   function parseTime(text) {
     const ms = Date.parse(text);
     return Number.isNaN(ms) ? null : ms;
@@ -348,11 +357,7 @@ const TideLoomPage = (() => {
     outcome.className = "outcome";
     outcome.textContent = "Queuing\u2026";
     try {
-      const reply = await getJson("/dev/commands", {
-        method: "POST",
-        headers: { "Content-Type": "application/json" },
-        body: JSON.stringify(command),
-      });
+      const reply = await postJson("/dev/commands", command);
       outcome.textContent = "Queued " + chosen.type + " as #" + reply.id + ".";
     } catch (error) {
       outcome.className = "outcome error";
@@ -451,6 +456,7 @@ const TideLoomPage = (() => {
     if (detail && detail.completion && detail.completion.error) {
       card.append(element("p", "command-error", detail.completion.error));
     }
+    if (summary.state === "in_flight") card.append(releaseActions(summary.id));
     if (!detail) return card;
 
     const body = element("div", "command-body");
@@ -479,6 +485,31 @@ const TideLoomPage = (() => {
     body.append(results, timelinePart);
     card.append(body);
     return card;
+  }
+
+  // For a command whose plug-in went away: it would otherwise stay in flight for ever.
+  function releaseActions(id) {
+    const actions = element("div", "command-actions");
+    const outcome = element("span", "outcome");
+    outcome.setAttribute("role", "status");
+    for (const [label, action] of [["Re-queue", "requeue"], ["Mark failed", "fail"]]) {
+      const button = element("button", "small", label);
+      button.type = "button";
+      button.addEventListener("click", async () => {
+        button.disabled = true;
+        try {
+          await postJson("/dev/commands/" + encodeURIComponent(id) + "/" + action, {});
+        } catch (error) {
+          outcome.className = "outcome error";
+          outcome.textContent = error.message;
+        }
+        button.disabled = false;
+        refreshSoon();
+      });
+      actions.append(button);
+    }
+    actions.append(outcome);
+    return actions;
   }
 
   function renderPush(push) {

@@ -4,6 +4,8 @@
 
 #include "bridge/bridge_state.h"
 
+namespace tideloom {
+
 bool (*startDetachedThread)(DetachedThreadEntry entry, void* argument) = StartDetachedThread;
 
 namespace {
@@ -20,18 +22,18 @@ void RunTaskOnThread(void* argument) {
   {
     const std::unique_ptr<std::function<void()>> work(
         static_cast<std::function<void()>*>(argument));
-    if (!bridgeState().shuttingDown.load()) RunDroppingExceptions(*work);
+    if (!bridgeState().ShuttingDown()) RunDroppingExceptions(*work);
   }
   // Last: from here on shutdown may consider this thread gone.
-  bridgeState().activeSenders.fetch_sub(1);
+  bridgeState().TaskEnded();
 }
 
 } // namespace
 
 void launchBackgroundTask(std::function<void()> work) {
   BridgeState& state = bridgeState();
-  if (state.shuttingDown.load()) return;
-  state.activeSenders.fetch_add(1);
+  if (state.ShuttingDown()) return;
+  state.TaskStarted();
   bool started = false;
   try {
     auto owned = std::make_unique<std::function<void()>>(work);
@@ -44,6 +46,8 @@ void launchBackgroundTask(std::function<void()> work) {
   }
   if (!started) {
     RunDroppingExceptions(work);
-    state.activeSenders.fetch_sub(1);
+    state.TaskEnded();
   }
 }
+
+} // namespace tideloom

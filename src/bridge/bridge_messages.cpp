@@ -2,24 +2,10 @@
 
 #include <initializer_list>
 
-#include "plugin/plugin_identity.h"
+#include "core/utf8.h"
+#include "hostapi/plugin_identity.h"
 
-namespace {
-
-// The longest prefix of at most `limit` bytes that does not split a UTF-8 character. A cut
-// backs up over at most three continuation bytes, so malformed text still keeps its bytes.
-std::string_view WholeCharacterPrefix(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  for (int step = 0; step < 3 && end > 0; ++step) {
-    if ((static_cast<unsigned char>(text[end]) & 0xC0) != 0x80) break;
-    --end;
-  }
-  if ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) end = limit;
-  return text.substr(0, end);
-}
-
-} // namespace
+namespace tideloom {
 
 std::string RegistrationRefusedMessage(int httpStatus, std::string_view replyBody) {
   std::string message = "ERROR: registration refused (HTTP ";
@@ -94,3 +80,5 @@ std::string ScriptStartFailedMessage(std::string_view targetFile, int16_t hostEr
 std::string UploadFailedMessage(std::string_view uploadError) {
   return Joined({"Upload failed: ", uploadError});
 }
+
+} // namespace tideloom

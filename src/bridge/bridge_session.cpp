@@ -6,41 +6,27 @@
 #include <thread>
 
 #include "bridge/bridge_state.h"
-#include "core/config_store.h"
-#include "plugin/plugin_identity.h"
+#include "hostapi/plugin_identity.h"
+#include "platform/config_store.h"
 
-void configureBridge(std::string_view licenseKey, std::string_view baseUrl) {
-  BridgeState& state = bridgeState();
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  state.licenseKey = licenseKey;
-  state.baseUrl = baseUrl.empty() ? kDefaultBaseUrl : baseUrl;
-  state.registered = true;
-}
+namespace tideloom {
 
 void ResumeBridge() {
-  bridgeState().shuttingDown.store(false);
+  bridgeState().AllowWork();
   const std::string licenseKey = ConfigValue(ReadConfigText(), kLicenseKeyMember);
   const std::string baseUrl = ConfigValue(ReadConfigText(), kBaseUrlMember);
-  if (!licenseKey.empty()) configureBridge(licenseKey, baseUrl);
+  if (!licenseKey.empty()) bridgeState().Configure(licenseKey, baseUrl);
 }
 
 void StopBridge() {
   BridgeState& state = bridgeState();
-  state.shuttingDown.store(true);
-  state.pollInFlight.store(false);
-  state.updateCheckRunning.store(false);
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    state.registered = false;
-    state.commandPending.store(false);
-    state.schemaWaiting = false;
-    state.schemaCommandId.clear();
-    state.schemaTargetFile.clear();
-  }
+  state.BeginShutdown();
   // Threads still sending after the limit are left to finish: they see shuttingDown, and the
   // state they touch is never destroyed.
   const int64_t waitStart = steadyNowMs();
-  while (state.activeSenders.load() > 0 && steadyNowMs() - waitStart < kStopWaitLimitMs) {
+  while (state.ActiveTasks() > 0 && steadyNowMs() - waitStart < kStopWaitLimitMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kStopCheckIntervalMs));
   }
 }
+
+} // namespace tideloom

@@ -1,19 +1,20 @@
 #include "bridge/command_poller.h"
 
-#include <mutex>
-
 #include "bridge/background_task.h"
 #include "bridge/bridge_state.h"
-#include "bridge/percent_encoding.h"
 #include "bridge/service_protocol.h"
 #include "core/json.h"
+#include "core/percent_encoding.h"
+#include "hostapi/plugin_identity.h"
 #include "platform/http.h"
-#include "plugin/plugin_identity.h"
+
+namespace tideloom {
 
 namespace {
 
 struct PollInFlightRelease {
-  ~PollInFlightRelease() { bridgeState().pollInFlight.store(false); }
+  SessionToken session;
+  ~PollInFlightRelease() { bridgeState().EndPoll(session); }
 };
 
 } // namespace
@@ -41,35 +42,27 @@ std::string PollUrl(std::string_view baseUrl, std::string_view licenseKey) {
 }
 
 bool ConsiderPoll() {
-  BridgeState& state = bridgeState();
-  const int64_t now = steadyNowMs();
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    if (now - state.lastPollAtMs < kPollSpacingMs) return false;
-    state.lastPollAtMs = now;
-  }
-  // The spacing restarts from this decision even when a running poll keeps us from starting one.
-  if (state.pollInFlight.exchange(true)) return false;
-  std::string baseUrl = CopyBaseUrl();
-  std::string licenseKey = CopyLicenseKey();
-  launchBackgroundTask([baseUrl = std::move(baseUrl), licenseKey = std::move(licenseKey)] {
-    pollCommandOnce(baseUrl, licenseKey);
-  });
+  const std::optional<SessionToken> session =
+      bridgeState().ClaimPoll(steadyNowMs(), kPollSpacingMs);
+  if (!session) return false;
+  auto [baseUrl, licenseKey] = bridgeState().ReadCredentials();
+  launchBackgroundTask(
+      [session = *session, baseUrl = std::move(baseUrl), licenseKey = std::move(licenseKey)] {
+        pollCommandOnce(session, baseUrl, licenseKey);
+      });
   return true;
 }
 
-void pollCommandOnce(const std::string& baseUrl, const std::string& licenseKey) {
-  const PollInFlightRelease release;
+void pollCommandOnce(SessionToken session, const std::string& baseUrl,
+                     const std::string& licenseKey) {
+  const PollInFlightRelease release{session};
   std::string reply;
   std::string error;
-  if (!HttpGet(PollUrl(baseUrl, licenseKey), reply, error)) return;
+  if (!HttpGet(PollUrl(baseUrl, licenseKey), reply, error, nullptr, kPollLimitMs)) return;
   PollReply command = ClassifyPollReply(reply);
   if (command.id.empty()) return;
-  BridgeState& state = bridgeState();
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  state.pendingCommandId = std::move(command.id);
-  state.pendingCommandType = std::move(command.type);
-  state.pendingCommandBody = std::move(reply);
-  // Raised under the lock, so whoever takes the flag copies a whole command.
-  state.commandPending.store(true);
+  bridgeState().StorePolledCommand(
+      session, {std::move(command.id), std::move(command.type), std::move(reply)});
 }
+
+} // namespace tideloom

@@ -1,7 +1,7 @@
 #include "bridge/idle_executor.h"
 
 #include <array>
-#include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "bridge/bridge_messages.h"
@@ -14,39 +14,23 @@
 #include "core/json.h"
 #include "core/parameter_messages.h"
 
-namespace {
+namespace tideloom {
 
-bool IsRegistered() {
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  return bridgeState().registered;
-}
+namespace {
 
 // Until a lookup succeeds this costs one evaluation per idle call.
 void LearnRegisteredFileName(const IdleHostCalls& host) {
-  BridgeState& state = bridgeState();
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    if (!state.registeredFileName.empty()) return;
-  }
+  if (!bridgeState().RegisteredFileName().empty()) return;
   const std::string name = host.currentFileName();
-  if (name.empty()) return;
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  if (state.registeredFileName.empty()) state.registeredFileName = name;
+  if (!name.empty()) bridgeState().AdoptRegisteredFileName(name);
 }
 
-// Taking the flag before locking means the poller has stored the whole triple.
-bool TakePendingCommand(CommandCopy& command) {
-  BridgeState& state = bridgeState();
-  if (!state.commandPending.exchange(false)) return false;
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    command.id = state.pendingCommandId;
-    command.type = state.pendingCommandType;
-    command.body = state.pendingCommandBody;
-  }
-  command.baseUrl = CopyBaseUrl();
-  command.licenseKey = CopyLicenseKey();
-  return true;
+std::optional<CommandCopy> TakePendingCommand() {
+  std::optional<PolledCommand> polled = bridgeState().TakePendingCommand();
+  if (!polled) return std::nullopt;
+  auto [baseUrl, licenseKey] = bridgeState().ReadCredentials();
+  return CommandCopy{std::move(polled->id), std::move(polled->type), std::move(polled->body),
+                     std::move(baseUrl), std::move(licenseKey)};
 }
 
 void Push(const CommandCopy& command, std::string_view resultType, std::string_view content,
@@ -153,17 +137,18 @@ void DispatchCommand(const CommandCopy& command, const IdleHostCalls& host) {
 }
 
 void onIdle(uint8_t idleLevel, const IdleHostCalls& host) {
-  if (bridgeState().shuttingDown.load()) return;
-  if (!IsRegistered()) return;
+  if (bridgeState().ShuttingDown()) return;
+  if (!bridgeState().IsRegistered()) return;
   LearnRegisteredFileName(host);
   if (WatchSchemaCommand(idleLevel, host)) return;
 
-  CommandCopy command;
-  if (TakePendingCommand(command)) {
+  if (const std::optional<CommandCopy> command = TakePendingCommand()) {
     // One command per idle call, and no poll beside it: the next call may poll.
-    DispatchCommand(command, host);
+    DispatchCommand(*command, host);
     return;
   }
   StartUpdateCheckIfDue();
   ConsiderPoll();
 }
+
+} // namespace tideloom

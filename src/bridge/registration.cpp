@@ -6,11 +6,13 @@
 #include "bridge/bridge_state.h"
 #include "bridge/service_protocol.h"
 #include "bridge/update_check.h"
-#include "core/config_store.h"
 #include "core/json.h"
 #include "core/parameter_messages.h"
+#include "hostapi/plugin_identity.h"
+#include "platform/config_store.h"
 #include "platform/http.h"
-#include "plugin/plugin_identity.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -27,16 +29,12 @@ bool IsAcceptance(int httpStatus) { return httpStatus >= 200 && httpStatus <= 29
 } // namespace
 
 std::string RegistrationBody(const RegistrationRequest& request) {
-  std::string body = "{\"email\":\"";
-  AppendJsonEscaped(body, request.email);
-  body += "\",\"licenseKey\":\"";
-  AppendJsonEscaped(body, request.licenseKey);
-  body += "\",\"machineId\":\"";
-  AppendJsonEscaped(body, request.machineId);
-  body += "\",\"pluginVersion\":\"";
-  AppendJsonEscaped(body, kVersionText);
-  body += "\"}";
-  return body;
+  return JsonObjectWriter()
+      .String("email", request.email)
+      .String("licenseKey", request.licenseKey)
+      .String("machineId", request.machineId)
+      .String("pluginVersion", kVersionText)
+      .Finish();
 }
 
 std::string RegisterBridge(const RegistrationRequest& request,
@@ -56,20 +54,13 @@ std::string RegisterBridge(const RegistrationRequest& request,
   // A refused key must not be stored as if it worked: the bridge keeps what it had.
   if (!IsAcceptance(httpStatus)) return RegistrationRefusedMessage(httpStatus, reply);
 
-  BridgeState& state = bridgeState();
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    state.licenseKey = request.licenseKey;
-    state.baseUrl = baseUrl;
-    state.registered = true;
-  }
+  bridgeState().Configure(request.licenseKey, baseUrl);
   WriteConfigValues(request.licenseKey, baseUrl);
 
   const std::string fileName = callingFileName ? callingFileName() : std::string();
-  if (!fileName.empty()) {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    state.registeredFileName = fileName;
-  }
+  if (!fileName.empty()) bridgeState().SetRegisteredFileName(fileName);
   StartUpdateCheck();
   return std::string(kRegisteredMessage);
 }
+
+} // namespace tideloom

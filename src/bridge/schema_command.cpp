@@ -1,55 +1,19 @@
 #include "bridge/schema_command.h"
 
-#include <mutex>
 #include <string>
 
 #include "bridge/bridge_messages.h"
 #include "bridge/bridge_state.h"
 #include "bridge/senders.h"
 #include "bridge/service_protocol.h"
+#include "core/ascii.h"
 #include "core/json.h"
+
+namespace tideloom {
 
 namespace {
 
 constexpr int16_t kScriptNotFound = 104;
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(std::string_view left, std::string_view right) {
-  if (left.size() != right.size()) return false;
-  for (std::size_t i = 0; i < left.size(); ++i) {
-    if (AsciiLower(left[i]) != AsciiLower(right[i])) return false;
-  }
-  return true;
-}
-
-// The schema command as watching sees it, copied under one hold of the mutex.
-struct SchemaWait {
-  std::string targetFile;
-  bool waiting = false;
-  int64_t queuedAtMs = 0;
-};
-
-SchemaWait CopySchemaWait() {
-  const BridgeState& state = bridgeState();
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  return {state.schemaTargetFile, state.schemaWaiting, state.schemaQueuedAtMs};
-}
-
-// Ends the wait and returns the id of the command it was for.
-std::string StopWaiting() {
-  BridgeState& state = bridgeState();
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  state.schemaWaiting = false;
-  return state.schemaCommandId;
-}
-
-void ForgetSchemaCommand() {
-  BridgeState& state = bridgeState();
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  state.schemaCommandId.clear();
-  state.schemaTargetFile.clear();
-}
 
 void PostStatus(const std::string& baseUrl, const std::string& licenseKey, std::string_view code,
                 const std::string& message) {
@@ -71,8 +35,7 @@ int16_t StartLivePushScript(const IdleHostCalls& host, std::string_view fileName
 
 void TriggerScript(const SchemaWait& wait, const std::string& currentName,
                    const std::string& commandId, const IdleHostCalls& host) {
-  const std::string baseUrl = CopyBaseUrl();
-  const std::string licenseKey = CopyLicenseKey();
+  const auto [baseUrl, licenseKey] = bridgeState().ReadCredentials();
   PostStatus(baseUrl, licenseKey, kScriptTriggerCode, ScriptTriggerMessage(wait.targetFile));
   std::string_view startedName;
   const int16_t error = StartLivePushScript(host, currentName, startedName);
@@ -81,15 +44,14 @@ void TriggerScript(const SchemaWait& wait, const std::string& currentName,
     PostStatus(baseUrl, licenseKey, kScriptTriggeredCode, ScriptTriggeredMessage(startedName));
     return;
   }
-  ForgetSchemaCommand();
+  bridgeState().ForgetSchemaCommand();
   reportSchemaFailure(licenseKey, ScriptStartFailedMessage(wait.targetFile, error), baseUrl,
                       commandId, std::string(kScriptErrorCode));
 }
 
 void GiveUpWaiting(const SchemaWait& wait, const std::string& commandId) {
-  const std::string baseUrl = CopyBaseUrl();
-  const std::string licenseKey = CopyLicenseKey();
-  ForgetSchemaCommand();
+  const auto [baseUrl, licenseKey] = bridgeState().ReadCredentials();
+  bridgeState().ForgetSchemaCommand();
   reportSchemaFailure(licenseKey, SchemaTimeoutMessage(wait.targetFile), baseUrl, commandId,
                       std::string(kSchemaTimeoutCode));
 }
@@ -98,10 +60,7 @@ void GiveUpWaiting(const SchemaWait& wait, const std::string& commandId) {
 
 void QueueSchemaCommand(const CommandCopy& command, const IdleHostCalls& host) {
   std::string target = JsonStringField(command.body, kFileNameMember);
-  if (target.empty()) {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    target = bridgeState().registeredFileName;
-  }
+  if (target.empty()) target = bridgeState().RegisteredFileName();
   if (target.empty()) {
     failCommand(command.baseUrl, command.licenseKey, command.id,
                 std::string(kNoSchemaTargetMessage));
@@ -113,23 +72,16 @@ void QueueSchemaCommand(const CommandCopy& command, const IdleHostCalls& host) {
     pushResult(command.baseUrl,
                ResultRecord(command.licenseKey, kFileListResult, openFiles, kFileListLabel));
   }
-  {
-    BridgeState& state = bridgeState();
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    state.schemaCommandId = command.id;
-    state.schemaTargetFile = target;
-    state.schemaQueuedAtMs = steadyNowMs();
-    state.schemaWaiting = true;
-  }
+  bridgeState().QueueSchemaWait(command.id, target, steadyNowMs());
   PostStatus(command.baseUrl, command.licenseKey, kSchemaQueuedCode, SchemaQueuedMessage(target));
 }
 
 bool WatchSchemaCommand(uint8_t idleLevel, const IdleHostCalls& host) {
-  const SchemaWait wait = CopySchemaWait();
+  const SchemaWait wait = bridgeState().ReadSchemaWait();
   if (!wait.waiting) return false;
   if (wait.targetFile.empty()) {
     // TideLoom.LivePush has answered the command already (its script was run by hand).
-    StopWaiting();
+    bridgeState().StopSchemaWaiting();
     return false;
   }
   const std::string currentName = host.currentFileName();
@@ -140,7 +92,7 @@ bool WatchSchemaCommand(uint8_t idleLevel, const IdleHostCalls& host) {
   // A quiet match ends the wait however late it comes; the limit only ends a wait in vain.
   if (!ready && elapsedMs <= kSchemaWaitLimitMs) return false;
 
-  const std::string commandId = StopWaiting();
+  const std::string commandId = bridgeState().StopSchemaWaiting();
   if (ready) {
     TriggerScript(wait, currentName, commandId, host);
   } else {
@@ -148,3 +100,5 @@ bool WatchSchemaCommand(uint8_t idleLevel, const IdleHostCalls& host) {
   }
   return true;
 }
+
+} // namespace tideloom

@@ -3,20 +3,14 @@
 #include <utility>
 
 #include "bridge/background_task.h"
-#include "bridge/percent_encoding.h"
 #include "bridge/service_protocol.h"
 #include "core/json.h"
+#include "core/percent_encoding.h"
 #include "platform/http.h"
 
-namespace {
+namespace tideloom {
 
-void AppendMember(std::string& out, std::string_view name, std::string_view value) {
-  out += out.size() > 1 ? ",\"" : "\"";
-  out += name;
-  out += "\":\"";
-  AppendJsonEscaped(out, value);
-  out += '"';
-}
+namespace {
 
 std::string Joined(std::string_view base, std::string_view path) {
   std::string url;
@@ -40,35 +34,30 @@ std::string_view StatusFor(bool succeeded) { return succeeded ? kStatusCompleted
 
 std::string ResultRecord(std::string_view licenseKey, std::string_view xmlType,
                          std::string_view xmlContent, std::string_view label) {
-  std::string record = "{";
-  record.reserve(licenseKey.size() + xmlType.size() + xmlContent.size() + label.size() + 64);
-  AppendMember(record, "licenseKey", licenseKey);
-  AppendMember(record, "xmlType", xmlType);
-  AppendMember(record, "xmlContent", xmlContent);
-  if (!label.empty()) AppendMember(record, "label", label);
-  record += '}';
-  return record;
+  JsonObjectWriter record(licenseKey.size() + xmlType.size() + xmlContent.size() + label.size());
+  record.String("licenseKey", licenseKey)
+      .String("xmlType", xmlType)
+      .String("xmlContent", xmlContent);
+  if (!label.empty()) record.String("label", label);
+  return record.Finish();
 }
 
 std::string CompletionBody(std::string_view licenseKey, std::string_view status,
                            std::string_view error) {
-  std::string body = "{";
-  AppendMember(body, "licenseKey", licenseKey);
-  AppendMember(body, "status", status);
-  if (!error.empty()) AppendMember(body, "error", error);
-  body += '}';
-  return body;
+  JsonObjectWriter body;
+  body.String("licenseKey", licenseKey).String("status", status);
+  if (!error.empty()) body.String("error", error);
+  return body.Finish();
 }
 
 std::string StatusRecord(std::string_view licenseKey, std::string_view code,
                          std::string_view status, std::string_view message) {
-  std::string record = "{";
-  AppendMember(record, "licenseKey", licenseKey);
-  AppendMember(record, "code", code);
-  AppendMember(record, "status", status);
-  AppendMember(record, "message", message);
-  record += '}';
-  return record;
+  return JsonObjectWriter()
+      .String("licenseKey", licenseKey)
+      .String("code", code)
+      .String("status", status)
+      .String("message", message)
+      .Finish();
 }
 
 std::string CompletionUrl(std::string_view baseUrl, std::string_view commandId) {
@@ -143,3 +132,5 @@ void reportSchemaFailure(std::string licenseKey, std::string message, std::strin
     completeCommand(baseUrl, licenseKey, commandId, kStatusFailed, message);
   });
 }
+
+} // namespace tideloom

@@ -10,13 +10,15 @@
 #include "bridge/bridge_messages.h"
 #include "bridge/bridge_state.h"
 #include "bridge/service_protocol.h"
+#include "hostapi/plugin_identity.h"
 #include "platform/http.h"
-#include "plugin/plugin_identity.h"
+
+namespace tideloom {
 
 namespace {
 
 struct UpdateCheckRelease {
-  ~UpdateCheckRelease() { bridgeState().updateCheckRunning.store(false); }
+  ~UpdateCheckRelease() { bridgeState().EndUpdateCheck(); }
 };
 
 // The value of the first "version":"…" in the reply, taken raw up to the next quote.
@@ -76,25 +78,14 @@ int ReadVersion(std::string_view text, std::array<int, 3>& parts) {
 
 void StartUpdateCheck() {
   BridgeState& state = bridgeState();
-  if (state.updateCheckRunning.exchange(true)) return;
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    state.lastUpdateCheckAtMs = steadyNowMs();
-  }
-  std::string baseUrl = CopyBaseUrl();
-  launchBackgroundTask([baseUrl = std::move(baseUrl)] { RunVersionCheck(baseUrl); });
+  if (!state.ClaimUpdateCheck(steadyNowMs())) return;
+  launchBackgroundTask([baseUrl = state.ReadCredentials().baseUrl] { RunVersionCheck(baseUrl); });
   // A launch that shutdown skipped never reaches the check's own release.
-  if (state.shuttingDown.load()) state.updateCheckRunning.store(false);
+  if (state.ShuttingDown()) state.EndUpdateCheck();
 }
 
 void StartUpdateCheckIfDue() {
-  BridgeState& state = bridgeState();
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    if (state.updateCheckRunning.load()) return;
-    if (steadyNowMs() - state.lastUpdateCheckAtMs < kUpdateCheckSpacingMs) return;
-  }
-  StartUpdateCheck();
+  if (bridgeState().UpdateCheckDue(steadyNowMs(), kUpdateCheckSpacingMs)) StartUpdateCheck();
 }
 
 void RunVersionCheck(const std::string& baseUrl) {
@@ -106,16 +97,11 @@ void RunVersionCheck(const std::string& baseUrl) {
   if (!HttpGet(url, reply, error)) return;
   std::string version;
   if (!FindVersionValue(reply, version)) return;
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  bridgeState().latestVersion = std::move(version);
+  bridgeState().StoreLatestVersion(std::move(version));
 }
 
 std::string UpdateNotice() {
-  std::string latest;
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    latest = bridgeState().latestVersion;
-  }
+  const std::string latest = bridgeState().LatestVersion();
   if (latest.empty()) return {};
   std::array<int, 3> offered{};
   if (ReadVersion(latest, offered) < 2) return {};
@@ -125,3 +111,5 @@ std::string UpdateNotice() {
   if (offered <= running) return {};
   return UpdateNoticeMessage(latest);
 }
+
+} // namespace tideloom

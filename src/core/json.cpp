@@ -1,13 +1,18 @@
 #include "core/json.h"
 
-#include "platform/utf8_encoding.h"
-
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <optional>
 
+#include "core/ascii.h"
+#include "core/list_lines.h"
+#include "core/utf8.h"
+
+namespace tideloom {
+
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
 
 int HexValue(char c) {
@@ -54,9 +59,44 @@ size_t AppendUnicodeEscape(std::string& out, std::string_view text, size_t pos, 
 
 } // namespace
 
+namespace {
+
+// Bytes that stand for themselves inside a JSON string: everything but control bytes, the quote
+// and the backslash. Bytes of 0x80 and above are checked as UTF-8 apart.
+constexpr std::array<bool, 256> kPlainBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int byte = 0x20; byte < 0x80; ++byte)
+    plain[byte] = byte != '"' && byte != '\\';
+  return plain;
+}();
+
+} // namespace
+
 void AppendJsonEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  // Runs of bytes that need nothing are copied whole: payloads are mostly such runs.
+  std::size_t runStart = 0;
+  std::size_t i = 0;
+  const auto flushRun = [&] { out.append(text.data() + runStart, i - runStart); };
+  while (i < text.size()) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (kPlainBytes[byte]) {
+      ++i;
+      continue;
+    }
+    if (byte >= 0x80) {
+      std::size_t invalidLength = 0;
+      if (const std::size_t length = Utf8SequenceAt(text, i, invalidLength)) {
+        i += length;
+        continue;
+      }
+      // The body must stay JSON whatever bytes a command carried.
+      flushRun();
+      out += kReplacementCharacter;
+      i += invalidLength;
+      runStart = i;
+      continue;
+    }
+    flushRun();
     switch (byte) {
     case '\t':
       out += "\\t";
@@ -74,15 +114,13 @@ void AppendJsonEscaped(std::string& out, std::string_view text) {
       out += "\\\\";
       break;
     default:
-      if (byte < 0x20) {
-        out += "\\u00";
-        out += kHexDigits[byte >> 4];
-        out += kHexDigits[byte & 0x0F];
-      } else {
-        out += c;
-      }
+      out += "\\u00";
+      out += kLowerHexDigits[byte >> 4];
+      out += kLowerHexDigits[byte & 0x0F];
     }
+    runStart = ++i;
   }
+  flushRun();
 }
 
 std::string JsonEscape(std::string_view text) {
@@ -109,7 +147,10 @@ std::string JsonStringField(std::string_view text, std::string_view key) {
   std::string value;
   while (pos < text.size() && text[pos] != '"') {
     if (text[pos] != '\\' || pos + 1 == text.size()) {
-      value += text[pos++];
+      // Runs without escapes are copied whole: an xmlContent value can be a large payload.
+      const size_t runEnd = std::min(text.find_first_of("\"\\", pos + 1), text.size());
+      value.append(text.data() + pos, runEnd - pos);
+      pos = runEnd;
       continue;
     }
     const char escaped = text[pos + 1];
@@ -144,25 +185,51 @@ std::string JsonStringField(std::string_view text, std::string_view key) {
   return value;
 }
 
+JsonObjectWriter::JsonObjectWriter(std::size_t expectedSize) {
+  out_.reserve(expectedSize + 64);
+  out_ += '{';
+}
+
+void JsonObjectWriter::Key(std::string_view key) {
+  if (out_.size() > 1) out_ += ',';
+  out_ += '"';
+  out_ += key;
+  out_ += "\":";
+}
+
+JsonObjectWriter& JsonObjectWriter::String(std::string_view key, std::string_view value) {
+  Key(key);
+  out_ += '"';
+  AppendJsonEscaped(out_, value);
+  out_ += '"';
+  return *this;
+}
+
+JsonObjectWriter& JsonObjectWriter::Raw(std::string_view key, std::string_view json) {
+  Key(key);
+  out_ += json;
+  return *this;
+}
+
+std::string JsonObjectWriter::Finish() {
+  out_ += '}';
+  return std::move(out_);
+}
+
 std::string ListToJsonArray(std::string_view list) {
   std::string out;
   out.reserve(list.size() + 16);
   out += '[';
   bool first = true;
-  size_t start = 0;
-  while (start <= list.size()) {
-    const size_t end = list.find_first_of("\r\n", start);
-    const size_t stop = end == std::string_view::npos ? list.size() : end;
-    if (stop > start) {
-      if (!first) out += ',';
-      first = false;
-      out += '"';
-      AppendJsonEscaped(out, list.substr(start, stop - start));
-      out += '"';
-    }
-    if (end == std::string_view::npos) break;
-    start = end + 1;
+  for (const std::string_view line : HostListLines(list)) {
+    if (!first) out += ',';
+    first = false;
+    out += '"';
+    AppendJsonEscaped(out, line);
+    out += '"';
   }
   out += ']';
   return out;
 }
+
+} // namespace tideloom

@@ -6,6 +6,8 @@
 #include "core/parameter_messages.h"
 #include "platform/clipboard.h"
 
+namespace tideloom {
+
 namespace clipboard_functions {
 
 namespace {
@@ -90,3 +92,34 @@ std::string PrepareXml(const std::optional<std::string>& xmlType) {
 }
 
 } // namespace clipboard_functions
+
+std::string SetXMLClipboardFunction(const CalculationCall& call) {
+  return clipboard_functions::SetXml(Parameter(call, 0), Parameter(call, 1));
+}
+
+std::string GetXMLClipboardFunction(const CalculationCall& call) {
+  return clipboard_functions::GetXml(Parameter(call, 0));
+}
+
+std::string GetTextClipboardFunction(const CalculationCall&) {
+  return clipboard_functions::GetText();
+}
+
+std::string SetTextClipboardFunction(const CalculationCall& call) {
+  return clipboard_functions::SetText(Parameter(call, 0));
+}
+
+std::string ClipboardFormatsFunction(const CalculationCall&) {
+  return clipboard_functions::Formats();
+}
+
+std::string PrepareXMLClipboardFunction(const CalculationCall& call) {
+  // An empty parameter is still a parameter: it names the empty type rather than asking for
+  // the text to decide.
+  if (!call.parameters.empty()) {
+    return clipboard_functions::PrepareXml(Parameter(call, 0));
+  }
+  return clipboard_functions::PrepareXml(std::nullopt);
+}
+
+} // namespace tideloom

@@ -5,11 +5,14 @@
 #include "core/base64.h"
 #include "core/json.h"
 #include "core/parameter_messages.h"
-#include "functions/posix_path.h"
+#include "core/utf8.h"
 #include "platform/clipboard.h"
 #include "platform/http.h"
+#include "platform/posix_path.h"
 #include "platform/text_file.h"
 #include "platform/upload.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -27,16 +30,6 @@ std::string NoXmlOnClipboardMessage(std::string_view xmlType) {
   message += xmlType;
   message += " XML on clipboard. Copy the FM object first.";
   return message;
-}
-
-// At most `limit` bytes of `text`, never ending inside a UTF-8 character.
-std::string_view WholeCharacterPrefix(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  const auto isContinuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
-  for (int back = 0; back < 3 && end > 0 && isContinuation(text[end]); ++back)
-    --end;
-  return text.substr(0, end);
 }
 
 std::string RefusedPushMessage(int status, std::string_view replyBody) {
@@ -60,7 +53,7 @@ std::string ReplyOrError(bool sent, std::string& reply, std::string& error) {
 } // namespace
 
 std::string ReadFileFunction(const CalculationCall& call) {
-  const std::string path = Parameter(call, 0);
+  const std::string& path = Parameter(call, 0);
   if (path.empty()) return std::string(kPathEmpty);
   std::string contents;
   std::string error;
@@ -68,9 +61,9 @@ std::string ReadFileFunction(const CalculationCall& call) {
 }
 
 std::string HttpPostFunction(const CalculationCall& call) {
-  const std::string url = Parameter(call, 0);
+  const std::string& url = Parameter(call, 0);
   if (url.empty()) return std::string(kUrlEmpty);
-  const std::string jsonBody = Parameter(call, 1);
+  const std::string& jsonBody = Parameter(call, 1);
   if (jsonBody.empty()) return std::string(kJsonBodyEmpty);
   std::string reply;
   std::string error;
@@ -78,29 +71,30 @@ std::string HttpPostFunction(const CalculationCall& call) {
 }
 
 std::string PushSnapshotFunction(const CalculationCall& call) {
-  const std::string ingestUrl = Parameter(call, 0);
+  const std::string& ingestUrl = Parameter(call, 0);
   if (ingestUrl.empty()) return std::string(kIngestUrlEmpty);
-  const std::string xmlPath = Parameter(call, 1);
+  const std::string& xmlPath = Parameter(call, 1);
   if (xmlPath.empty()) return std::string(kXmlPathEmpty);
   std::string contents;
   std::string error;
   if (!ReadTextFile(xmlPath, contents, error)) return error;
 
-  std::string body = "{\"content\":\"";
-  body += Base64Encode(contents);
+  std::string content = Base64Encode(contents);
   contents = std::string();
-  body += "\",\"filename\":\"";
-  body += JsonEscape(LastPathComponent(xmlPath));
-  body += "\"}";
+  const std::string body = JsonObjectWriter(content.size())
+                               .String("content", content)
+                               .String("filename", LastPathComponent(xmlPath))
+                               .Finish();
+  content = std::string();
   std::string reply;
   return ReplyOrError(HttpPostJson(ingestUrl, body, reply, error), reply, error);
 }
 
 std::string PushScriptFunction(const CalculationCall& call) {
-  const std::string licenseKey = Parameter(call, 0);
-  const std::string bridgeUrl = Parameter(call, 1);
-  const std::string xmlType = Parameter(call, 2);
-  const std::string label = Parameter(call, 3);
+  const std::string& licenseKey = Parameter(call, 0);
+  const std::string& bridgeUrl = Parameter(call, 1);
+  const std::string& xmlType = Parameter(call, 2);
+  const std::string& label = Parameter(call, 3);
   if (licenseKey.empty()) return std::string(kLicenseKeyEmpty);
   if (bridgeUrl.empty()) return std::string(kBridgeUrlEmpty);
   if (xmlType.empty()) return std::string(kXmlTypeEmpty);
@@ -110,15 +104,12 @@ std::string PushScriptFunction(const CalculationCall& call) {
   if (!GetXmlClipboard(xmlType, xml, error)) return error;
   if (xml.empty()) return NoXmlOnClipboardMessage(xmlType);
 
-  std::string body = "{\"licenseKey\":\"";
-  body += JsonEscape(licenseKey);
-  body += "\",\"xmlType\":\"";
-  body += JsonEscape(xmlType);
-  body += "\",\"xmlContent\":\"";
-  body += JsonEscape(xml);
-  body += "\",\"label\":\"";
-  body += JsonEscape(label);
-  body += "\"}";
+  const std::string body = JsonObjectWriter(xml.size())
+                               .String("licenseKey", licenseKey)
+                               .String("xmlType", xmlType)
+                               .String("xmlContent", xml)
+                               .String("label", label)
+                               .Finish();
   std::string reply;
   int status = 0;
   if (!HttpPostJson(bridgeUrl, body, reply, error, &status)) return error;
@@ -132,12 +123,14 @@ std::string PosixPathFunction(const CalculationCall& call) {
 }
 
 std::string UploadFileFunction(const CalculationCall& call) {
-  const std::string url = Parameter(call, 0);
-  const std::string licenseKey = Parameter(call, 1);
-  const std::string filename = Parameter(call, 2);
-  const std::string posixPath = Parameter(call, 3);
+  const std::string& url = Parameter(call, 0);
+  const std::string& licenseKey = Parameter(call, 1);
+  const std::string& filename = Parameter(call, 2);
+  const std::string& posixPath = Parameter(call, 3);
   std::string reply;
   std::string error;
   return ReplyOrError(HttpPostMultipart(url, licenseKey, filename, posixPath, reply, error), reply,
                       error);
 }
+
+} // namespace tideloom

@@ -9,6 +9,8 @@
 #include "platform/clipboard_port.h"
 #include "platform/text_conversion.h"
 
+namespace tideloom {
+
 namespace {
 
 // Every message the clipboard reports. None carries a prefix: the callers pass them on as is.
@@ -362,3 +364,5 @@ bool SetClipboardText(std::string_view text, std::string& error) {
   block.HandOver();
   return true;
 }
+
+} // namespace tideloom

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "platform/clipboard_port.h"
-#include "platform/clipboard_port_memory.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -18,7 +19,6 @@ constexpr uint32_t kErrorNotEnoughMemory = 8;
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorDiscarded = 157;
 constexpr uint32_t kErrorClipboardNotOpen = 1418;
-constexpr uint32_t kErrorClipboardAccessDenied = 5;
 
 constexpr uint32_t kFirstRegisteredFormat = 0xC000;
 constexpr uint32_t kLastRegisteredFormat = 0xFFFF;
@@ -41,8 +41,6 @@ struct MemoryClipboard {
   std::vector<std::unique_ptr<Block>> liveBlocks;
   std::vector<ClipboardEntry> entries; // in the order they were set
   bool open = false;
-  bool heldByAnotherProgram = false;
-  int allocationsBeforeFailure = -1;
 };
 
 MemoryClipboard& State() {
@@ -100,7 +98,6 @@ void DropClipboardData(MemoryClipboard& state) {
 bool Open() {
   MemoryClipboard& state = State();
   std::lock_guard lock(state.mutex);
-  if (state.heldByAnotherProgram) return Refuse(kErrorClipboardAccessDenied);
   state.open = true;
   return true;
 }
@@ -205,8 +202,6 @@ int FormatName(uint32_t format, char16_t* buffer, int capacity) {
 GlobalBlock Alloc(std::size_t bytes) {
   MemoryClipboard& state = State();
   std::lock_guard lock(state.mutex);
-  if (state.allocationsBeforeFailure == 0) return NoBlock(kErrorNotEnoughMemory);
-  if (state.allocationsBeforeFailure > 0) --state.allocationsBeforeFailure;
   auto block = std::make_unique<Block>();
   block->bytes.resize(bytes);
   state.liveBlocks.push_back(std::move(block));
@@ -265,35 +260,4 @@ ClipboardPort& ClipboardSystem() {
   return port;
 }
 
-void HoldClipboardByAnotherProgram(bool held) {
-  MemoryClipboard& state = State();
-  std::lock_guard lock(state.mutex);
-  state.heldByAnotherProgram = held;
-}
-
-void FailGlobalAllocationsAfter(int successes) {
-  MemoryClipboard& state = State();
-  std::lock_guard lock(state.mutex);
-  state.allocationsBeforeFailure = successes < 0 ? -1 : successes;
-}
-
-std::size_t LiveGlobalBlockCount() {
-  MemoryClipboard& state = State();
-  std::lock_guard lock(state.mutex);
-  return state.liveBlocks.size();
-}
-
-bool ClipboardIsOpen() {
-  MemoryClipboard& state = State();
-  std::lock_guard lock(state.mutex);
-  return state.open;
-}
-
-void ResetMemoryClipboard() {
-  MemoryClipboard& state = State();
-  std::lock_guard lock(state.mutex);
-  DropClipboardData(state);
-  state.open = false;
-  state.heldByAnotherProgram = false;
-  state.allocationsBeforeFailure = -1;
-}
+} // namespace tideloom

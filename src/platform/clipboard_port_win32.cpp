@@ -3,6 +3,8 @@
 
 #include "platform/clipboard_port.h"
 
+namespace tideloom {
+
 namespace {
 
 // wchar_t is 16 bits on Windows, so the plug-in's UTF-16 passes through unchanged.
@@ -40,3 +42,5 @@ ClipboardPort& ClipboardSystem() {
                                Unlock,  Size,      Free,       LastError, SetError};
   return port;
 }
+
+} // namespace tideloom

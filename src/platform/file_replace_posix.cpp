@@ -1,12 +1,13 @@
 // POSIX back end: write and fsync a file, then rename(2) it over the old one.
+#include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
-
 #include "platform/file_descriptor_posix.h"
 #include "platform/file_replace.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -40,3 +41,5 @@ constexpr FileReplaceCalls kSystemCalls = {WriteNewFile, MoveIntoPlace};
 
 const FileReplaceCalls systemFileReplaceCalls = kSystemCalls;
 FileReplaceCalls fileReplaceCalls = kSystemCalls;
+
+} // namespace tideloom

@@ -1,29 +1,12 @@
 // Windows back end: write and flush a file, then MoveFileExW it over the old one.
 #include <windows.h>
 
+#include "platform/file_handle_win32.h"
 #include "platform/file_replace.h"
 
+namespace tideloom {
+
 namespace {
-
-class FileHandle {
-public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  bool close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != 0;
-  }
-
-private:
-  HANDLE handle_;
-};
 
 bool WriteNewFile(const std::filesystem::path& path, std::string_view bytes) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -53,3 +36,5 @@ constexpr FileReplaceCalls kSystemCalls = {WriteNewFile, MoveIntoPlace};
 
 const FileReplaceCalls systemFileReplaceCalls = kSystemCalls;
 FileReplaceCalls fileReplaceCalls = kSystemCalls;
+
+} // namespace tideloom

@@ -1,13 +1,15 @@
 // The HTTP client over libcurl, behaving as the WinHTTP client does: same time-outs, user agent,
 // URL rules, redirects and step names in its messages.
 #include <curl/curl.h>
-
 #include <mutex>
 
+#include "core/ascii.h"
 #include "platform/http.h"
 #include "platform/http_failure.h"
 #include "platform/text_conversion.h"
 #include "platform/url.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -80,15 +82,14 @@ size_t WatchHead(char* data, size_t size, size_t count, void* user) {
 
 // Characters WinHTTP escapes in the object name are escaped here too, so libcurl accepts them.
 std::string RequestTarget(std::u16string_view path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   const std::string bytes = WideToUtf8(path);
   std::string target;
   target.reserve(bytes.size());
   for (unsigned char c : bytes) {
     if (c <= 0x20 || c >= 0x7F) {
       target += '%';
-      target += kHex[c >> 4];
-      target += kHex[c & 0x0F];
+      target += kUpperHexDigits[c >> 4];
+      target += kUpperHexDigits[c & 0x0F];
     } else {
       target += static_cast<char>(c);
     }
@@ -192,7 +193,8 @@ bool NextHop(CURL* curl, long status, bool fromSecure, Hop& hop, bool& toSecure)
 } // namespace
 
 bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 std::string_view body, std::string& reply, std::string& error, int* statusCode) {
+                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
+                 int64_t limitMs) {
   ParsedUrl parsed;
   if (!ParseUrl(url, parsed, error)) return false;
 
@@ -202,7 +204,11 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
     error = FailedStepMessage(kStepOpen, CURLE_FAILED_INIT);
     return false;
   }
-  if (const CURLcode code = ConfigureSession(curl.handle); code != CURLE_OK) {
+  CURLcode sessionCode = ConfigureSession(curl.handle);
+  if (sessionCode == CURLE_OK && limitMs > 0) {
+    sessionCode = curl_easy_setopt(curl.handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limitMs));
+  }
+  if (const CURLcode code = sessionCode; code != CURLE_OK) {
     error = FailedStepMessage(kStepOpen, code);
     return false;
   }
@@ -239,3 +245,5 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
     secure = nextSecure;
   }
 }
+
+} // namespace tideloom

@@ -1,5 +1,7 @@
 #include "platform/http_failure.h"
 
+namespace tideloom {
+
 std::string FailedStepMessage(std::string_view step, unsigned long code) {
   std::string message(step);
   message += " failed with Windows error ";
@@ -12,3 +14,5 @@ std::string UrlParseFailure(std::string_view url) {
   message += url;
   return message;
 }
+
+} // namespace tideloom

@@ -2,12 +2,15 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <chrono>
 #include <cstdint>
 
 #include "platform/http.h"
 #include "platform/http_failure.h"
 #include "platform/text_conversion.h"
 #include "platform/url.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -61,8 +64,15 @@ int StatusCode(HINTERNET request) {
 }
 
 // The whole body, or false with the message: a reply cut off is not a complete reply.
-bool ReadBody(HINTERNET request, std::string& collected, std::string& error) {
+// WinHTTP's time-outs bound each receive, not the whole reply: a reply that trickles a byte
+// inside each would never end, so the elapsed time is checked between reads.
+bool ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline,
+              std::string& collected, std::string& error) {
   for (;;) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      error = FailedStepMessage(kStepRead, ERROR_WINHTTP_TIMEOUT);
+      return false;
+    }
     DWORD available = 0;
     if (!WinHttpQueryDataAvailable(request, &available)) {
       error = FormatWindowsError(kStepRead);
@@ -88,7 +98,11 @@ bool ReadBody(HINTERNET request, std::string& collected, std::string& error) {
 } // namespace
 
 bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 std::string_view body, std::string& reply, std::string& error, int* statusCode) {
+                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
+                 int64_t limitMs) {
+  const auto deadline = limitMs > 0
+                            ? std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs)
+                            : std::chrono::steady_clock::time_point::max();
   ParsedUrl parsed;
   if (!ParseUrl(url, parsed, error)) return false;
 
@@ -133,9 +147,11 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
   }
 
   std::string collected;
-  if (!ReadBody(request.handle, collected, error)) return false;
+  if (!ReadBody(request.handle, deadline, collected, error)) return false;
   const int status = StatusCode(request.handle);
   reply = std::move(collected);
   if (statusCode != nullptr) *statusCode = status;
   return true;
 }
+
+} // namespace tideloom

@@ -6,6 +6,8 @@
 
 #include "platform/settings_folder.h"
 
+namespace tideloom {
+
 namespace {
 
 constexpr int kRoamingAppDataFolder = 26; // CSIDL_APPDATA
@@ -23,3 +25,5 @@ std::optional<std::filesystem::path> SettingsFolder() {
   if (!folder.is_absolute()) return std::nullopt;
   return folder / L"TideLoom";
 }
+
+} // namespace tideloom

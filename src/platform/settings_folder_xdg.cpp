@@ -3,6 +3,8 @@
 
 #include "platform/settings_folder.h"
 
+namespace tideloom {
+
 namespace {
 
 // An empty or relative value counts as unset, so settings never land in the working folder.
@@ -21,3 +23,5 @@ std::optional<std::filesystem::path> SettingsFolder() {
   if (auto home = AbsoluteFolderFrom("HOME")) return *home / ".config" / "TideLoom";
   return std::nullopt;
 }
+
+} // namespace tideloom

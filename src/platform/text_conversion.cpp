@@ -1,9 +1,11 @@
 // The portable back end: the same results as the Windows code-page conversion, by hand.
 #include "platform/text_conversion.h"
 
-#include "platform/utf8_encoding.h"
-
 #include <cstdint>
+
+#include "core/utf8.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -101,3 +103,5 @@ std::string WideToUtf8(std::u16string_view text) {
   }
   return out;
 }
+
+} // namespace tideloom

@@ -5,6 +5,8 @@
 
 #include "platform/text_conversion.h"
 
+namespace tideloom {
+
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
 
 namespace {
@@ -41,3 +43,5 @@ std::string WideToUtf8(std::u16string_view text) {
   out.resize(written > 0 ? static_cast<size_t>(written) : 0);
   return out;
 }
+
+} // namespace tideloom

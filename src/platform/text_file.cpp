@@ -1,9 +1,10 @@
 #include "platform/text_file.h"
 
-#include <fstream>
-#include <system_error>
+#include <limits>
 
-#include "platform/native_path.h"
+#include "platform/file_read.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -22,27 +23,18 @@ std::string FailedToReadMessage(std::string_view path) {
 } // namespace
 
 bool ReadTextFile(std::string_view path, std::string& contents, std::string& error) {
-  const std::filesystem::path nativePath = NativePath(path);
-  std::error_code ignored;
-  // A folder opens as a stream on some systems and would read as an empty file.
-  if (nativePath.empty() || std::filesystem::is_directory(nativePath, ignored)) {
+  FileRead read = ReadWholeFile(path, std::numeric_limits<uint64_t>::max());
+  switch (read.failure) {
+  case FileReadFailure::kNone:
+    contents = std::move(read.bytes);
+    return true;
+  case FileReadFailure::kCannotOpen:
     error = CouldNotOpenMessage(path);
     return false;
-  }
-  std::ifstream in(nativePath, std::ios::in | std::ios::binary);
-  if (!in.is_open()) {
-    error = CouldNotOpenMessage(path);
-    return false;
-  }
-  std::string collected;
-  char buffer[64 * 1024];
-  while (in.read(buffer, sizeof(buffer)) || in.gcount() > 0) {
-    collected.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad() || (in.fail() && !in.eof())) {
+  default:
     error = FailedToReadMessage(path);
     return false;
   }
-  contents = std::move(collected);
-  return true;
 }
+
+} // namespace tideloom

@@ -2,8 +2,10 @@
 
 #include <set>
 
+#include "platform/file_read.h"
 #include "platform/http.h"
-#include "platform/upload_messages.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -63,8 +65,6 @@ void CollectTakenSuffixes(std::string_view text, std::set<uint64_t>& taken, bool
   }
 }
 
-} // namespace
-
 std::string CannotOpenFileMessage(std::string_view path) {
   return WithPath("Cannot open file: ", path);
 }
@@ -76,6 +76,30 @@ std::string FileTooLargeMessage(std::string_view path) {
 }
 std::string FailedToReadFileMessage(std::string_view path) {
   return WithPath("Failed to read file: ", path);
+}
+
+} // namespace
+
+bool ReadFileBytes(std::string_view path, std::string& bytes, std::string& error) {
+  FileRead read = ReadWholeFile(path, kLargestUpload);
+  switch (read.failure) {
+  case FileReadFailure::kNone:
+    bytes = std::move(read.bytes);
+    return true;
+  case FileReadFailure::kCannotOpen:
+    error = CannotOpenFileMessage(path);
+    return false;
+  case FileReadFailure::kCannotSize:
+    error = CannotSizeFileMessage(path);
+    return false;
+  case FileReadFailure::kTooLarge:
+    error = FileTooLargeMessage(path);
+    return false;
+  case FileReadFailure::kReadFailed:
+    break;
+  }
+  error = FailedToReadFileMessage(path);
+  return false;
 }
 
 std::string ChooseBoundary(std::string_view licenseKey, std::string_view filename,
@@ -153,3 +177,5 @@ bool HttpPostFile(std::string_view url, std::string_view filePath, std::string& 
   if (!ReadFileBytes(filePath, fileBytes, error)) return false;
   return HttpRequest("POST", url, "application/octet-stream", fileBytes, reply, error);
 }
+
+} // namespace tideloom

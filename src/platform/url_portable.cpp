@@ -3,6 +3,8 @@
 #include "platform/text_conversion.h"
 #include "platform/url.h"
 
+namespace tideloom {
+
 namespace {
 
 bool EqualsIgnoringAsciiCase(std::u16string_view text, std::u16string_view lowerCase) {
@@ -108,3 +110,5 @@ bool ParseUrl(std::string_view url, ParsedUrl& parsed, std::string& error) {
   parsed = std::move(cracked);
   return true;
 }
+
+} // namespace tideloom

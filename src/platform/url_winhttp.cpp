@@ -8,6 +8,8 @@
 #include "platform/text_conversion.h"
 #include "platform/url.h"
 
+namespace tideloom {
+
 bool ParseUrl(std::string_view url, ParsedUrl& parsed, std::string& error) {
   const std::u16string wide = Utf8ToWide(url);
   std::array<wchar_t, kSchemeLimit> scheme{};
@@ -42,3 +44,5 @@ bool ParseUrl(std::string_view url, ParsedUrl& parsed, std::string& error) {
   parsed = std::move(cracked);
   return true;
 }
+
+} // namespace tideloom

@@ -8,5 +8,5 @@
 #endif
 
 extern "C" TIDELOOM_EXPORT void FMExternCallProc(HostCallRecord* record) {
-  DispatchHostCall(record);
+  tideloom::DispatchHostCall(record);
 }

@@ -5,9 +5,12 @@
 #include "functions/file_http_functions.h"
 #include "functions/live_push_function.h"
 #include "functions/schema_functions.h"
-#include "plugin/host_objects.h"
-#include "plugin/host_values.h"
-#include "plugin/plugin_identity.h"
+#include "hostapi/evaluation.h"
+#include "hostapi/host_objects.h"
+#include "hostapi/host_values.h"
+#include "hostapi/plugin_identity.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -113,15 +116,25 @@ int16_t CalculationTrampoline(int16_t functionId, const HostExprEnv* environment
                               const HostDataVect* parameters, HostData* result) {
   try {
     const FunctionEntry* entry = FindFunction(functionId);
-    const std::string text =
-        entry != nullptr ? entry->implementation({environment, parameters}) : std::string();
+    std::string text;
+    if (entry != nullptr) {
+      CalculationCall call{{}, EvaluatorIn(environment)};
+      const uint32_t count = ParameterCount(parameters);
+      call.parameters.reserve(count);
+      for (uint32_t index = 0; index < count; ++index) {
+        call.parameters.push_back(GetParameterText(parameters, index));
+      }
+      text = entry->implementation(call);
+    }
     SetResultText(text, result);
   } catch (...) {
     try {
-      SetResultText(kHostFailureResult, result);
+      SetResultText(std::string(kHostFailureResult), result);
     } catch (...) {
       // The host cannot even take the message: the result stays as the host made it.
     }
   }
   return 0;
 }
+
+} // namespace tideloom

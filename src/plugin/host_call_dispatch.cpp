@@ -1,11 +1,12 @@
 #include "plugin/host_call_dispatch.h"
 
-#include "bridge/bridge_lifecycle.h"
+#include "bridge/bridge_session.h"
+#include "hostapi/host_objects.h"
+#include "hostapi/plugin_identity.h"
 #include "plugin/function_registry.h"
-#include "plugin/host_objects.h"
-#include "plugin/plugin_identity.h"
+#include "plugin/idle_adapter.h"
 
-HostCallRecord* currentHostCall = nullptr;
+namespace tideloom {
 
 namespace {
 
@@ -48,7 +49,7 @@ void CopyToHostBuffer(std::string_view text, uint32_t capacity, uint16_t* buffer
 }
 
 int64_t PluginStartup(int16_t interfaceVersion) {
-  BridgeStartup();
+  ResumeBridge();
   int64_t result = kStartupRefuse;
   if (interfaceVersion >= kLowestRegisteringInterfaceVersion) {
     PluginIdObject pluginId;
@@ -58,7 +59,7 @@ int64_t PluginStartup(int16_t interfaceVersion) {
 }
 
 void PluginShutdown(int16_t interfaceVersion) {
-  BridgeShutdown();
+  StopBridge();
   if (interfaceVersion >= kLowestRegisteringInterfaceVersion) {
     PluginIdObject pluginId;
     UnregisterAll(pluginId.get());
@@ -67,7 +68,6 @@ void PluginShutdown(int16_t interfaceVersion) {
 
 void DispatchHostCall(HostCallRecord* record) noexcept {
   if (record == nullptr) return;
-  currentHostCall = record;
   try {
     switch (record->message) {
     case kHostMessageStartup:
@@ -76,7 +76,7 @@ void DispatchHostCall(HostCallRecord* record) noexcept {
       record->result = static_cast<uint64_t>(PluginStartup(record->interfaceVersion));
       break;
     case kHostMessageIdle:
-      BridgeIdle(*record);
+      RunBridgeIdle(*record);
       break;
     case kHostMessageShutdown:
       PluginShutdown(record->interfaceVersion);
@@ -91,3 +91,5 @@ void DispatchHostCall(HostCallRecord* record) noexcept {
     // The host has no way to receive an exception; what was done so far stands.
   }
 }
+
+} // namespace tideloom

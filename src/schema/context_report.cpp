@@ -1,12 +1,11 @@
 #include "schema/context_report.h"
 
-#include <mutex>
-
-#include "bridge/bridge_state.h"
+#include "core/ascii.h"
 #include "core/json.h"
-#include "plugin/evaluation.h"
-#include "plugin/plugin_identity.h"
-#include "schema/host_list_lines.h"
+#include "core/list_lines.h"
+#include "hostapi/plugin_identity.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -27,14 +26,6 @@ constexpr std::string_view kFileExtension = ".fmp12";
 // The host reads a pilcrow inside a literal as a line break unless it is escaped.
 constexpr std::string_view kPilcrow = "\xC2\xB6";
 
-std::string FoldAsciiCase(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return folded;
-}
-
 std::string FileListText(const std::vector<std::string>& list) {
   std::string text;
   for (const std::string& name : list) {
@@ -44,56 +35,21 @@ std::string FileListText(const std::vector<std::string>& list) {
   return text;
 }
 
-std::vector<std::string> OpenFileList(const HostExprEnv* environment) {
+std::vector<std::string> OpenFileList(const Evaluator& evaluate,
+                                      std::string_view registeredFileName) {
   std::vector<std::string> list;
-  AddFileNameUnique(list, EvaluateToText(environment, kCurrentFileExpression));
-  std::string registeredFile;
-  {
-    std::lock_guard<std::mutex> lock(stateMutex());
-    registeredFile = bridgeState().registeredFileName;
-  }
-  AddFileNameUnique(list, registeredFile);
-  const std::string windows = EvaluateToText(environment, kWindowListExpression);
+  AddFileNameUnique(list, evaluate(kCurrentFileExpression));
+  AddFileNameUnique(list, registeredFileName);
+  const std::string windows = evaluate(kWindowListExpression);
   for (const std::string_view line : HostListLines(windows)) {
     AddFileNameUnique(list, NormalizeFileName(line));
     AddFileNameUnique(list, line);
   }
-  const std::string databases = EvaluateToText(environment, kDatabaseListExpression);
+  const std::string databases = evaluate(kDatabaseListExpression);
   for (const std::string_view line : HostListLines(databases)) {
     AddFileNameUnique(list, NormalizeFileName(line));
   }
   return list;
-}
-
-struct BridgeSnapshot {
-  std::string baseUrl;
-  std::string registeredFileName;
-  std::string schemaTargetFile;
-  bool registered = false;
-  bool schemaWaiting = false;
-};
-
-BridgeSnapshot CopyBridgeFields() {
-  std::lock_guard<std::mutex> lock(stateMutex());
-  const BridgeState& state = bridgeState();
-  return {state.baseUrl, state.registeredFileName, state.schemaTargetFile, state.registered,
-          state.schemaWaiting};
-}
-
-void AppendStringMember(std::string& out, std::string_view key, std::string_view value) {
-  out += '"';
-  out += key;
-  out += "\":\"";
-  AppendJsonEscaped(out, value);
-  out += "\",";
-}
-
-void AppendRawMember(std::string& out, std::string_view key, std::string_view json) {
-  out += '"';
-  out += key;
-  out += "\":";
-  out += json;
-  out += ',';
 }
 
 std::string_view JsonBool(bool value) { return value ? "true" : "false"; }
@@ -143,55 +99,53 @@ std::string QuoteCalcText(std::string_view text) {
   return quoted;
 }
 
-std::string ListOpenFiles(const HostExprEnv* environment) {
-  return FileListText(OpenFileList(environment));
+std::string ListOpenFiles(const Evaluator& evaluate, std::string_view registeredFileName) {
+  return FileListText(OpenFileList(evaluate, registeredFileName));
 }
 
-std::string BuildContextDebug(const HostExprEnv* environment, std::string_view target) {
-  const std::string currentFile = EvaluateToText(environment, kCurrentFileExpression);
-  const std::string windowName = EvaluateToText(environment, kWindowNameExpression);
-  const std::string windowList = EvaluateToText(environment, kWindowListExpression);
-  const std::string databaseList = EvaluateToText(environment, kDatabaseListExpression);
-  const std::string account = EvaluateToText(environment, kAccountExpression);
-  const std::string privilegeSet = EvaluateToText(environment, kPrivilegeSetExpression);
-  const std::string activeFiles = ListOpenFiles(environment);
+std::string BuildContextDebug(const Evaluator& evaluate, std::string_view target,
+                              const BridgeReportView& bridge) {
+  const std::string currentFile = evaluate(kCurrentFileExpression);
+  const std::string windowName = evaluate(kWindowNameExpression);
+  const std::string windowList = evaluate(kWindowListExpression);
+  const std::string databaseList = evaluate(kDatabaseListExpression);
+  const std::string account = evaluate(kAccountExpression);
+  const std::string privilegeSet = evaluate(kPrivilegeSetExpression);
+  const std::string activeFiles = ListOpenFiles(evaluate, bridge.registeredFileName);
   const std::string targetFile = target.empty() ? currentFile : std::string(target);
-  const BridgeSnapshot bridge = CopyBridgeFields();
 
   std::string targetScripts;
   std::string livePushVisible;
   if (!targetFile.empty()) {
     const std::string quotedTarget = QuoteCalcText(NormalizeFileName(targetFile));
-    targetScripts = EvaluateToText(environment, "ScriptNames(" + quotedTarget + ")");
+    targetScripts = evaluate("ScriptNames(" + quotedTarget + ")");
     if (targetScripts.empty()) {
-      targetScripts = EvaluateToText(environment, kCurrentFileScriptsExpression);
+      targetScripts = evaluate(kCurrentFileScriptsExpression);
     }
     std::string countExpression(kLivePushCountHead);
     countExpression += quotedTarget;
     countExpression += kLivePushCountTail;
-    livePushVisible = EvaluateToText(environment, countExpression);
+    livePushVisible = evaluate(countExpression);
   }
 
-  std::string json;
-  json.reserve(1024);
-  json += '{';
-  AppendStringMember(json, "pluginVersion", kVersionText);
-  AppendRawMember(json, "registered", JsonBool(bridge.registered));
-  AppendStringMember(json, "baseUrl", bridge.baseUrl);
-  AppendStringMember(json, "registeredFile", bridge.registeredFileName);
-  AppendStringMember(json, "pendingTarget", bridge.schemaTargetFile);
-  AppendRawMember(json, "pendingSchemaReady", JsonBool(bridge.schemaWaiting));
-  AppendStringMember(json, "currentFile", currentFile);
-  AppendStringMember(json, "targetFile", targetFile);
-  AppendStringMember(json, "windowName", windowName);
-  AppendStringMember(json, "account", account);
-  AppendStringMember(json, "privilegeSet", privilegeSet);
-  AppendRawMember(json, "windowNames", ListToJsonArray(windowList));
-  AppendRawMember(json, "databaseNames", ListToJsonArray(databaseList));
-  AppendRawMember(json, "activeFiles", ListToJsonArray(activeFiles));
-  AppendRawMember(json, "targetScriptNames", ListToJsonArray(targetScripts));
-  json += "\"livePushVisible\":\"";
-  AppendJsonEscaped(json, livePushVisible);
-  json += "\"}";
-  return json;
+  return JsonObjectWriter(1024)
+      .String("pluginVersion", kVersionText)
+      .Raw("registered", JsonBool(bridge.registered))
+      .String("baseUrl", bridge.baseUrl)
+      .String("registeredFile", bridge.registeredFileName)
+      .String("pendingTarget", bridge.schemaTargetFile)
+      .Raw("pendingSchemaReady", JsonBool(bridge.schemaWaiting))
+      .String("currentFile", currentFile)
+      .String("targetFile", targetFile)
+      .String("windowName", windowName)
+      .String("account", account)
+      .String("privilegeSet", privilegeSet)
+      .Raw("windowNames", ListToJsonArray(windowList))
+      .Raw("databaseNames", ListToJsonArray(databaseList))
+      .Raw("activeFiles", ListToJsonArray(activeFiles))
+      .Raw("targetScriptNames", ListToJsonArray(targetScripts))
+      .String("livePushVisible", livePushVisible)
+      .Finish();
 }
+
+} // namespace tideloom

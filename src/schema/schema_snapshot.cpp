@@ -1,9 +1,11 @@
 #include "schema/schema_snapshot.h"
 
 #include "core/json.h"
-#include "plugin/evaluation.h"
+#include "core/list_lines.h"
+#include "hostapi/evaluation.h"
 #include "schema/context_report.h"
-#include "schema/host_list_lines.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -25,60 +27,49 @@ std::vector<SchemaField>& TakeUpTable(SchemaTables& tables, std::string_view nam
 }
 
 // The slow route, one FieldNames per table, for hosts whose SQL query fails or for other files.
-void ReadTablesByName(SchemaTables& tables, const HostExprEnv* environment,
+void ReadTablesByName(SchemaTables& tables, const Evaluator& evaluate,
                       std::string_view fileArgument) {
   const std::string fileArgumentText(fileArgument);
-  const std::string tableNames =
-      EvaluateToText(environment, "TableNames(" + fileArgumentText + ")");
+  const std::string tableNames = evaluate("TableNames(" + fileArgumentText + ")");
   for (const std::string_view tableName : HostListLines(tableNames)) {
     // A name listed twice would otherwise be written twice, each time with its fields doubled.
     if (tables.index.contains(tableName)) continue;
     std::vector<SchemaField>& fields = TakeUpTable(tables, tableName);
-    const std::string fieldNames = EvaluateToText(
-        environment, "FieldNames(" + fileArgumentText + "; " + QuoteCalcText(tableName) + ")");
+    const std::string fieldNames =
+        evaluate("FieldNames(" + fileArgumentText + "; " + QuoteCalcText(tableName) + ")");
     for (const std::string_view fieldName : HostListLines(fieldNames)) {
       fields.push_back({std::string(fieldName), {}, {}});
     }
   }
 }
 
-void AppendQuotedEscaped(std::string& out, std::string_view text) {
-  out += '"';
-  AppendJsonEscaped(out, text);
-  out += '"';
-}
-
-void AppendTables(std::string& out, const SchemaTables& tables) {
-  out += '[';
-  for (size_t t = 0; t < tables.order.size(); ++t) {
-    if (t > 0) out += ',';
-    const std::string& tableName = tables.order[t];
-    out += "{\"name\":";
-    AppendQuotedEscaped(out, tableName);
-    out += ",\"fields\":[";
-    const std::vector<SchemaField>& fields = tables.index.at(tableName);
-    for (size_t f = 0; f < fields.size(); ++f) {
-      if (f > 0) out += ',';
-      out += "{\"name\":";
-      AppendQuotedEscaped(out, fields[f].name);
-      out += ",\"type\":";
-      AppendQuotedEscaped(out, fields[f].type);
-      out += ",\"class\":";
-      AppendQuotedEscaped(out, fields[f].fieldClass);
-      out += '}';
+std::string TablesJson(const SchemaTables& tables) {
+  std::string out = "[";
+  for (const std::string& tableName : tables.order) {
+    if (out.size() > 1) out += ',';
+    std::string fields = "[";
+    for (const SchemaField& field : tables.index.at(tableName)) {
+      if (fields.size() > 1) fields += ',';
+      fields += JsonObjectWriter()
+                    .String("name", field.name)
+                    .String("type", field.type)
+                    .String("class", field.fieldClass)
+                    .Finish();
     }
-    out += "]}";
+    fields += ']';
+    out += JsonObjectWriter(fields.size()).String("name", tableName).Raw("fields", fields).Finish();
   }
   out += ']';
+  return out;
 }
 
-std::string NamesOf(const HostExprEnv* environment, std::string_view function,
+std::string NamesOf(const Evaluator& evaluate, std::string_view function,
                     std::string_view fileArgument) {
   std::string expression(function);
   expression += '(';
   expression += fileArgument;
   expression += ')';
-  return EvaluateToText(environment, expression);
+  return evaluate(expression);
 }
 
 } // namespace
@@ -104,11 +95,10 @@ void AddFieldQueryRows(SchemaTables& tables, std::string_view rows) {
   }
 }
 
-std::string BuildSchemaSnapshot(const HostExprEnv* environment, std::string_view requestedFile) {
-  if (environment == nullptr) return std::string(kEmptySnapshot);
-  const std::string currentFile = EvaluateToText(environment, kCurrentFileExpression);
+std::string BuildSchemaSnapshot(const Evaluator& evaluate, std::string_view requestedFile) {
+  const std::string currentFile = evaluate(kCurrentFileExpression);
   const std::string file = requestedFile.empty() ? currentFile : std::string(requestedFile);
-  const std::string account = EvaluateToText(environment, kAccountExpression);
+  const std::string account = evaluate(kAccountExpression);
   const std::string quotedFile = QuoteCalcText(file);
   // Byte for byte: a name in another letter case or with its extension is asked about by name.
   const bool currentFileMode = requestedFile.empty() || requestedFile == currentFile;
@@ -116,38 +106,29 @@ std::string BuildSchemaSnapshot(const HostExprEnv* environment, std::string_view
       currentFileMode ? kCurrentFileArgument : std::string_view(quotedFile);
 
   SchemaTables tables;
-  if (currentFileMode)
-    AddFieldQueryRows(tables, EvaluateToText(environment, kFieldsQueryExpression));
-  if (tables.order.empty()) ReadTablesByName(tables, environment, fileArgument);
+  if (currentFileMode) AddFieldQueryRows(tables, evaluate(kFieldsQueryExpression));
+  if (tables.order.empty()) ReadTablesByName(tables, evaluate, fileArgument);
   if (tables.order.empty()) return std::string(kEmptySnapshot);
 
-  const std::string scripts = NamesOf(environment, "ScriptNames", fileArgument);
-  const std::string layouts = NamesOf(environment, "LayoutNames", fileArgument);
-  const std::string valueLists = NamesOf(environment, "ValueListNames", fileArgument);
-  const std::string privilegeSets = NamesOf(environment, "PrivilegeSetNames", fileArgument);
-  std::string customFunctions = NamesOf(environment, "CustomFunctionNames", quotedFile);
+  const std::string scripts = NamesOf(evaluate, "ScriptNames", fileArgument);
+  const std::string layouts = NamesOf(evaluate, "LayoutNames", fileArgument);
+  const std::string valueLists = NamesOf(evaluate, "ValueListNames", fileArgument);
+  const std::string privilegeSets = NamesOf(evaluate, "PrivilegeSetNames", fileArgument);
+  std::string customFunctions = NamesOf(evaluate, "CustomFunctionNames", quotedFile);
   if (customFunctions.empty() || customFunctions == "?") {
-    customFunctions = EvaluateToText(environment, kAnyFileCustomFunctionsExpression);
+    customFunctions = evaluate(kAnyFileCustomFunctionsExpression);
   }
 
-  std::string json;
-  json.reserve(4096);
-  json += "{\"file\":";
-  AppendQuotedEscaped(json, file);
-  json += ",\"account\":";
-  AppendQuotedEscaped(json, account);
-  json += ",\"tables\":";
-  AppendTables(json, tables);
-  json += ",\"scripts\":";
-  json += ListToJsonArray(scripts);
-  json += ",\"layouts\":";
-  json += ListToJsonArray(layouts);
-  json += ",\"valueLists\":";
-  json += ListToJsonArray(valueLists);
-  json += ",\"privilegeSets\":";
-  json += ListToJsonArray(privilegeSets);
-  json += ",\"customFunctions\":";
-  json += ListToJsonArray(customFunctions);
-  json += '}';
-  return json;
+  return JsonObjectWriter(4096)
+      .String("file", file)
+      .String("account", account)
+      .Raw("tables", TablesJson(tables))
+      .Raw("scripts", ListToJsonArray(scripts))
+      .Raw("layouts", ListToJsonArray(layouts))
+      .Raw("valueLists", ListToJsonArray(valueLists))
+      .Raw("privilegeSets", ListToJsonArray(privilegeSets))
+      .Raw("customFunctions", ListToJsonArray(customFunctions))
+      .Finish();
 }
+
+} // namespace tideloom

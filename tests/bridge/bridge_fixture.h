@@ -1,20 +1,18 @@
-// What every bridge test starts from: a bridge state as at load, a clock the test sets, and
-// background tasks held back until the test runs them on its own thread, in order.
+// What every bridge test starts from: a bridge state as at load, a clock the test sets, a fake
+// host, background tasks held back until the test runs them in order on its own thread, and a
+// path of its own on the HTTP test peer as the service.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
-#include <mutex>
+#include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "bridge/bridge_state.h"
 #include "bridge/idle_host.h"
-#include "loopback_server.h"
+#include "peer_client.h"
 
-// Puts every field of the bridge state back as it is when the plug-in has just been loaded.
-void ResetBridgeState();
+namespace tideloom {
 
 // The host and clipboard as the idle executor sees them, scripted by the test. Members start
 // empty so that cases name only what they set; a non-empty error makes that call fail with it,
@@ -23,28 +21,24 @@ struct FakeHost {
   std::string currentFileName{};
   int fileNameLookups = 0;
   std::string openFiles{};
-  std::vector<std::pair<std::string, std::string>> clipboard{}; // (type, XML) as copied
+  std::string clipboardType{};
+  std::string clipboardXml{};
   std::string clipboardReadError{};
   std::string formatsListing{};
   std::string formatsError{};
   std::string setError{};
-  int clipboardWrites = 0;
-  std::string writtenType{};
-  std::string writtenXml{};
+  std::vector<std::pair<std::string, std::string>> writes{}; // (type, XML) written
   // Script starts, as (file name, script name), an empty file name for the current file. Each
   // start takes the next answer; once they are used up the host answers 0 (started).
   std::vector<std::pair<std::string, std::string>> scriptStarts{};
   std::vector<int16_t> scriptStartAnswers{};
 };
 
-// Changes the bridge state under its lock, as the plug-in's own threads do.
-template <class Change> void ChangeState(Change change) {
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  change(bridgeState());
-}
-
 FakeHost& fakeHost();
-const IdleHostCalls& FakeHostCalls();
+IdleHostCalls FakeHostCalls();
+
+// A base URL where nothing listens, for exchanges that must fail.
+std::string UnreachableBaseUrl();
 
 class BridgeTest : public testing::Test {
 protected:
@@ -58,13 +52,30 @@ protected:
   void SetClock(int64_t ms);
   // A clock that moves on by `stepMs` at every reading, for waits that watch it.
   void SetAdvancingClock(int64_t stepMs);
-  // Registers the bridge with `server` as its service.
-  void Register(const std::string& licenseKey = "KEY-1");
-  // One idle call with the fake host.
-  void Idle(uint8_t idleLevel = 0);
 
-  LoopbackServer server;
+  // This test's service: its own path on the peer. A status below 0 drops the connection;
+  // `faults` adds the peer's other members (a short body, a large one...).
+  std::string BaseUrl() const;
+  void Answer(const std::string& path, int status, const std::string& body,
+              const nlohmann::json& faults = nlohmann::json::object());
+  // Everything the service received so far, in order, targets relative to the base URL.
+  std::vector<RecordedRequest> Requests() const;
+  std::size_t Polls() const;
+  // Runs the held tasks and returns what the service received since the last call, polls left
+  // out.
+  std::vector<RecordedRequest> Sent();
+
+  // Switches the bridge on with this test's service, as a registration does.
+  void Register(const std::string& licenseKey = "KEY-1");
+  void Idle(uint8_t idleLevel = 0);
+  void IdleAt(int64_t atMs, uint8_t idleLevel = 0);
+  // The service hands out `command` at a poll at `atMs`, and the poll runs.
+  void Deliver(const std::string& command, int64_t atMs);
 
 private:
+  std::string prefix_;
+  std::size_t seen_ = 0;
   int64_t (*originalClock_)() = nullptr;
 };
+
+} // namespace tideloom

@@ -1,17 +1,18 @@
-#include "bridge/bridge_session.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
-#include <mutex>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
 
 #include "bridge/background_task.h"
+#include "bridge/bridge_session.h"
 #include "bridge/bridge_state.h"
+#include "bridge/command_poller.h"
+#include "bridge/idle_executor.h"
 #include "bridge_fixture.h"
 #include "settings_sandbox.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -21,72 +22,58 @@ protected:
 };
 
 TEST_F(BridgeSessionTest, StoredKeyResumesTheBridgeWithoutRegistering) {
-  const std::pair<const char*, const char*> stored[] = {
-      {R"({"licenseKey":"K\"1","baseUrl":"http://127.0.0.1:9"})", "http://127.0.0.1:9"},
-      {R"({"licenseKey":"K\"1","baseUrl":""})", "https://api.tideloom.app"},
-  };
-  for (const auto& [bytes, baseUrl] : stored) {
-    settings.setFileBytes(bytes);
-    bridgeState().shuttingDown.store(true);
-    ResumeBridge();
-    EXPECT_FALSE(bridgeState().shuttingDown.load());
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    EXPECT_TRUE(bridgeState().registered);
-    EXPECT_EQ(bridgeState().licenseKey, "K\"1");
-    EXPECT_EQ(bridgeState().baseUrl, baseUrl);
-  }
-}
-
-TEST_F(BridgeSessionTest, StopDropsCommandsButKeepsTheCredentials) {
-  Register("K");
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    bridgeState().registeredFileName = "Sales";
-    bridgeState().schemaWaiting = true;
-    bridgeState().schemaCommandId = "s";
-    bridgeState().schemaTargetFile = "Sales";
-  }
-  bridgeState().commandPending.store(true);
-  bridgeState().pollInFlight.store(true);
-  bridgeState().updateCheckRunning.store(true);
+  settings.setFileBytes(R"({"licenseKey":"K\"1","baseUrl":")" + BaseUrl() + "\"}");
   StopBridge();
+  ResumeBridge();
+  IdleAt(10'000);
+  RunBackgroundTasks();
+  ASSERT_EQ(Polls(), 1u);
+  EXPECT_EQ(Requests()[0].target, "/api/bridge/command/next?licenseKey=K%221&version=1.6.18");
 
-  BridgeState& state = bridgeState();
-  EXPECT_TRUE(state.shuttingDown.load());
-  EXPECT_FALSE(state.pollInFlight.load());
-  EXPECT_FALSE(state.commandPending.load());
-  EXPECT_FALSE(state.updateCheckRunning.load());
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  EXPECT_FALSE(state.registered);
-  EXPECT_FALSE(state.schemaWaiting);
-  EXPECT_EQ(state.schemaCommandId, "");
-  EXPECT_EQ(state.schemaTargetFile, "");
-  EXPECT_EQ(state.licenseKey, "K");
-  EXPECT_EQ(state.baseUrl, server.BaseUrl());
-  EXPECT_EQ(state.registeredFileName, "Sales");
+  settings.setFileBytes(R"({"licenseKey":"K","baseUrl":""})");
+  ResumeBridge();
+  EXPECT_EQ(bridgeState().ReadCredentials().baseUrl, "https://api.tideloom.app");
 }
 
-TEST_F(BridgeSessionTest, StopGivesUpWaitingForAThreadThatNeverEnds) {
-  launchBackgroundTask([] {}); // held back: to shutdown it looks like a sender still sending
-  ASSERT_EQ(bridgeState().activeSenders.load(), 1);
+TEST_F(BridgeSessionTest, ShutdownEndsTheSessionAndItsCommandsButKeepsKeyServiceAndFile) {
+  Register("K");
+  fakeHost().currentFileName = "Other";
+  DispatchCommand({"s1", "GET_SCHEMA", R"({"fileName":"Sales"})", BaseUrl(), "K"}, FakeHostCalls());
+  Deliver(R"({"id":"c1","type":"LIST_FILES"})", 10'000);
+  // A poll of this session that is still out when the plug-in is stopped and started again.
+  const std::optional<SessionToken> oldPoll = bridgeState().ClaimPoll(20'000, kPollSpacingMs);
+  ASSERT_TRUE(oldPoll.has_value());
+  Sent();
+  StopBridge();
+  ResumeBridge();
+  EXPECT_FALSE(bridgeState().IsRegistered());
+  EXPECT_EQ(bridgeState().ReadCredentials().licenseKey, "K");
+  EXPECT_EQ(bridgeState().RegisteredFileName(), "Other");
+
+  Register("K");
+  Answer("/api/bridge/command/next", 200, R"({"command":{"id":"c2","type":"LIST_FILES"}})");
+  pollCommandOnce(*oldPoll, BaseUrl(), "K");
+  fakeHost().currentFileName = "Sales";
+  const std::size_t polls = Polls();
+  IdleAt(40'000);
+  EXPECT_TRUE(Sent().empty()) << "neither c1, nor c2 of the old poll, nor the schema wait ran";
+  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_EQ(Polls(), polls + 1) << "the new session polls";
+}
+
+TEST_F(BridgeSessionTest, ShutdownWaitsABoundedTimeAndSkipsWorkNotYetStarted) {
+  bool ran = false;
+  launchBackgroundTask([&ran] { ran = true; }); // held back: to shutdown a sender still sending
   SetAdvancingClock(400);
   StopBridge();
-  EXPECT_EQ(bridgeState().activeSenders.load(), 1);
-}
-
-TEST_F(BridgeSessionTest, TaskStartedBeforeShutdownSkipsItsWorkAfterwards) {
-  bool ran = false;
-  launchBackgroundTask([&ran] { ran = true; });
-  SetAdvancingClock(1000);
-  StopBridge();
+  EXPECT_EQ(bridgeState().ActiveTasks(), 1) << "shutdown gave up waiting";
   RunBackgroundTasks();
   EXPECT_FALSE(ran);
-  EXPECT_EQ(bridgeState().activeSenders.load(), 0);
+  EXPECT_EQ(bridgeState().ActiveTasks(), 0);
 
   launchBackgroundTask([&ran] { ran = true; });
   EXPECT_EQ(HeldBackgroundTasks(), 0u) << "nothing starts during shutdown";
-  EXPECT_EQ(bridgeState().activeSenders.load(), 0);
-
+  EXPECT_EQ(bridgeState().ActiveTasks(), 0);
   ResumeBridge();
   launchBackgroundTask([&ran] { ran = true; });
   RunBackgroundTasks();
@@ -97,22 +84,17 @@ using BackgroundTaskTest = BridgeTest;
 
 bool RefuseThread(DetachedThreadEntry, void*) { return false; }
 
-TEST_F(BackgroundTaskTest, WithoutAThreadTheWorkRunsAtOnceOnTheCaller) {
+TEST_F(BackgroundTaskTest, WithoutAThreadTheWorkRunsAtOnceOnTheCallerAndThrowsNothing) {
+  launchBackgroundTask([] { throw std::runtime_error("lost"); });
+  RunBackgroundTasks();
+  EXPECT_EQ(bridgeState().ActiveTasks(), 0);
   startDetachedThread = RefuseThread;
   const std::thread::id caller = std::this_thread::get_id();
   std::thread::id ranOn;
   launchBackgroundTask([&ranOn] { ranOn = std::this_thread::get_id(); });
   EXPECT_EQ(ranOn, caller);
-  EXPECT_EQ(bridgeState().activeSenders.load(), 0);
-}
-
-TEST_F(BackgroundTaskTest, ThrowingWorkIsDroppedAndStillCounted) {
-  launchBackgroundTask([] { throw std::runtime_error("lost"); });
-  RunBackgroundTasks();
-  EXPECT_EQ(bridgeState().activeSenders.load(), 0);
-  startDetachedThread = RefuseThread;
   launchBackgroundTask([] { throw 7; });
-  EXPECT_EQ(bridgeState().activeSenders.load(), 0);
+  EXPECT_EQ(bridgeState().ActiveTasks(), 0);
 }
 
 TEST_F(BackgroundTaskTest, RealThreadRunsItsOwnCopyOfTheInputs) {
@@ -128,13 +110,14 @@ TEST_F(BackgroundTaskTest, RealThreadRunsItsOwnCopyOfTheInputs) {
     });
     input = "changed";
   }
-  EXPECT_EQ(bridgeState().activeSenders.load(), 1);
+  EXPECT_EQ(bridgeState().ActiveTasks(), 1);
   release.store(true);
   // A loop, not a time limit: the thread ends when it ends.
-  while (bridgeState().activeSenders.load() != 0) {
+  while (bridgeState().ActiveTasks() != 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
   EXPECT_TRUE(sawCopy.load());
 }
 
 } // namespace
+
+} // namespace tideloom

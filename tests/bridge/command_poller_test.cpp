@@ -1,11 +1,10 @@
-#include "bridge/command_poller.h"
-
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "bridge/bridge_state.h"
+#include "bridge/command_poller.h"
 #include "bridge_fixture.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -42,35 +41,39 @@ TEST(PollReplyTest, TellsCommandsFromNothingByTheTextAlone) {
 
 using PollOnceTest = BridgeTest;
 
-TEST_F(PollOnceTest, StoresTheWholeReplyAndRaisesThePendingFlag) {
-  const std::string reply = R"({"command":{"id":"c1","type":"SET_CLIPBOARD","xmlType":"XMSS"}})";
-  server.Answer("/api/bridge/command/next", 200, reply);
-  bridgeState().pollInFlight.store(true);
-  pollCommandOnce(server.BaseUrl(), "k&y");
-
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0].method, "GET");
-  EXPECT_EQ(server.Requests()[0].target,
-            "/api/bridge/command/next?licenseKey=k%26y&version=1.6.18");
-  EXPECT_TRUE(bridgeState().commandPending.load());
-  EXPECT_FALSE(bridgeState().pollInFlight.load());
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  EXPECT_EQ(bridgeState().pendingCommandId, "c1");
-  EXPECT_EQ(bridgeState().pendingCommandType, "SET_CLIPBOARD");
-  EXPECT_EQ(bridgeState().pendingCommandBody, reply);
-}
-
-TEST_F(PollOnceTest, FailedOrEmptyPollsReleaseTheFlagAndStoreNothing) {
-  server.Answer("/api/bridge/command/next", 401, R"({"error":"bad key"})");
-  for (const std::string& base : {server.BaseUrl(), UnreachableBaseUrl()}) {
-    bridgeState().pollInFlight.store(true);
-    pollCommandOnce(base, "K");
-    EXPECT_FALSE(bridgeState().pollInFlight.load());
-    EXPECT_FALSE(bridgeState().commandPending.load());
+TEST_F(PollOnceTest, AFaultyServiceFailsThePollAndPollingGoesOnWithNothingRunTwice) {
+  const std::string next = "/api/bridge/command/next";
+  const std::string command = R"({"command":{"id":"7","type":"LIST_FILES"}})";
+  const struct {
+    int status;
+    std::string body;
+    nlohmann::json faults;
+  } services[] = {
+      {401, R"({"error":"bad key"})", nlohmann::json::object()},
+      {500, "<html><body>502 Bad Gateway</body></html>", nlohmann::json::object()},
+      {200, "", {{"bodySize", 10 << 20}}}, // 10 MiB of zero bytes
+      {200, command, {{"sendBytes", 20}}}, // closes in the middle of the body
+      {-1, "", nlohmann::json::object()},  // closes without a reply
+  };
+  for (const auto& service : services) {
+    Answer(next, service.status, service.body, service.faults);
+    for (const std::string& base : {BaseUrl(), UnreachableBaseUrl(), std::string("not a url")}) {
+      pollCommandOnce(bridgeState().ClaimPoll(0, 0).value(), base, "K");
+      EXPECT_FALSE(bridgeState().TakePendingCommand().has_value()) << base << service.body;
+    }
   }
-  bridgeState().pollInFlight.store(true);
-  pollCommandOnce("not a url", "K");
-  EXPECT_FALSE(bridgeState().pollInFlight.load());
+  // Once the service answers properly the command runs, once.
+  Register();
+  Answer(next, 200, command);
+  pollCommandOnce(bridgeState().ClaimPoll(0, 0).value(), BaseUrl(), "K");
+  Idle();
+  Idle();
+  std::size_t completions = 0;
+  for (const RecordedRequest& request : Sent())
+    completions += request.target == "/api/bridge/command/7/complete";
+  EXPECT_EQ(completions, 1u);
 }
 
 } // namespace
+
+} // namespace tideloom

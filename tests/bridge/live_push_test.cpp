@@ -1,16 +1,13 @@
-#include "schema/live_push.h"
-
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <mutex>
 #include <nlohmann/json.hpp>
-#include <random>
 
 #include "bridge/bridge_state.h"
+#include "bridge/live_push_upload.h"
 #include "bridge_fixture.h"
 #include "platform/file_removal.h"
+#include "temp_folder.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -21,16 +18,6 @@ constexpr char kSchemaRaw[] =
     "<?xml version=\"1.0\"?>\r\n<FMSaveAsXML>\0\xff\xE2\x80\x94</FMSaveAsXML>\n";
 const std::string kSchemaBytes(kSchemaRaw, sizeof kSchemaRaw - 1);
 
-// A fresh folder, so that runs side by side never share copies.
-fs::path UniqueTempFolder(const std::string& prefix) {
-  static std::random_device entropy;
-  fs::path folder;
-  do {
-    folder = fs::temp_directory_path() / (prefix + std::to_string(entropy()));
-  } while (!fs::create_directories(folder));
-  return folder;
-}
-
 fs::path FromUtf8(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
@@ -40,48 +27,24 @@ protected:
   void SetUp() override {
     BridgeTest::SetUp();
     Register("KEY-1");
-    folder_ = UniqueTempFolder("tideloom-live-push-");
   }
 
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-    BridgeTest::TearDown();
+  static void PendCommand(const std::string& target) {
+    bridgeState().QueueSchemaWait("s1", target, 0);
   }
 
-  // Writes a saved copy under `name` and returns its UTF-8 path.
-  std::string SaveCopy(const std::string& name, const std::string& bytes = kSchemaBytes) {
-    const fs::path path = folder_ / FromUtf8(name);
-    std::ofstream(path, std::ios::binary) << bytes;
-    const std::u8string utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-  }
-
-  static bool Exists(const std::string& utf8Path) { return fs::exists(FromUtf8(utf8Path)); }
-
-  static void PendCommand(const std::string& id, const std::string& target,
-                          const std::string& registered = "Registered") {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    bridgeState().schemaCommandId = id;
-    bridgeState().schemaTargetFile = target;
-    bridgeState().registeredFileName = registered;
-  }
-
-  static std::pair<std::string, std::string> SchemaCommand() {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    return {bridgeState().schemaCommandId, bridgeState().schemaTargetFile};
-  }
+  static std::string OpenCommandTarget() { return bridgeState().ReadSchemaWait().targetFile; }
 
   // TideLoom.LivePush called from a script running in `currentFile`.
-  std::string Push(const std::string& path, const std::string& currentFile) {
+  static std::string Push(const std::string& path, const std::string& currentFile) {
     return LivePush(path, [currentFile] { return currentFile; });
   }
 
-  fs::path folder_;
+  TempFolder folder;
 };
 
 TEST_F(LivePushTest, EmptyPathIsRefusedBeforeAnythingElse) {
-  PendCommand("s1", "Sales");
+  PendCommand("Sales");
   int lookups = 0;
   const auto currentFile = [&lookups] {
     ++lookups;
@@ -90,92 +53,75 @@ TEST_F(LivePushTest, EmptyPathIsRefusedBeforeAnythingElse) {
   EXPECT_EQ(LivePush("", currentFile), "ERROR: posixPath is empty.");
   EXPECT_EQ(lookups, 0);
   EXPECT_EQ(HeldBackgroundTasks(), 0u);
-  EXPECT_EQ(SchemaCommand(), std::make_pair(std::string("s1"), std::string("Sales")));
+  EXPECT_EQ(OpenCommandTarget(), "Sales");
 }
 
 TEST_F(LivePushTest, MatchedUploadSendsTheBytesDeletesTheCopyAndCompletesTheCommand) {
-  PendCommand("s1", "sales");
-  const std::string path = SaveCopy("Sales.xml");
+  PendCommand("sales");
+  const std::string path =
+      folder.Write("Sch\xC3\xA9ma \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x84.xml", kSchemaBytes);
   EXPECT_EQ(Push(path, "Sales.fmp12"), "OK");
-  EXPECT_EQ(SchemaCommand(), std::make_pair(std::string(), std::string()))
-      << "the command is taken before the upload runs";
-  EXPECT_TRUE(server.Requests().empty()) << "the host's thread must not wait for the network";
+  EXPECT_EQ(OpenCommandTarget(), "") << "the command is taken before the upload runs";
+  EXPECT_TRUE(Requests().empty()) << "the host's thread must not wait for the network";
 
-  RunBackgroundTasks();
-  const auto requests = server.Requests();
+  const auto requests = Sent();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].method, "POST");
   EXPECT_EQ(requests[0].target, "/api/live/ingest/KEY-1?filename=sales.fmp12.xml");
-  EXPECT_EQ(requests[0].contentType, "application/octet-stream");
+  EXPECT_EQ(HeaderValue(requests[0], "Content-Type"), "application/octet-stream");
   EXPECT_EQ(requests[0].body, kSchemaBytes);
   EXPECT_EQ(requests[1].target, "/api/bridge/command/s1/complete");
   EXPECT_EQ(requests[1].body, R"({"licenseKey":"KEY-1","status":"completed"})");
-  EXPECT_FALSE(Exists(path));
+  EXPECT_FALSE(fs::exists(FromUtf8(path)));
+
+  PendCommand("Sales");
+  EXPECT_EQ(Push(folder.Write("other.xml", kSchemaBytes), "Other"), "OK");
+  const auto unmatched = Sent();
+  ASSERT_EQ(unmatched.size(), 1u) << "an upload that answers nothing completes nothing";
+  EXPECT_EQ(unmatched[0].target, "/api/live/ingest/KEY-1?filename=Other.fmp12.xml");
 }
 
-TEST_F(LivePushTest, TargetAndCurrentFileMatchAcrossCaseAndLowerCaseExtension) {
+TEST_F(LivePushTest, UploadIsNamedAfterTheMatchedTargetElseTheCurrentOrRegisteredFile) {
   struct Case {
-    const char* target;
+    const char* target; // empty: no command waits
     const char* current;
+    const char* registered;
     bool matches;
     const char* uploadName;
   };
   const Case cases[] = {
-      {"SALES", "sales", true, "SALES.fmp12.xml"},
-      {"Sales.fmp12", "Sales", true, "Sales.fmp12.fmp12.xml"},
-      {"Sales", "sales.fmp12", true, "Sales.fmp12.xml"},
-      {"Sales.FMP12", "Sales", false, "Sales.fmp12.xml"},
-      {"Sales", "Sales ", false, "Sales%20.fmp12.xml"},
+      {"SALES", "sales", "", true, "SALES.fmp12.xml"},
+      {"Sales.fmp12", "Sales", "", true, "Sales.fmp12.fmp12.xml"},
+      {"Sales", "sales.fmp12", "", true, "Sales.fmp12.xml"},
+      {"Sales.FMP12", "Sales", "", false, "Sales.fmp12.xml"},
+      {"Sales", "Sales ", "", false, "Sales%20.fmp12.xml"},
+      {"a.fmp12.fmp12", "A.FMP12", "", true, "a.fmp12.fmp12.fmp12.xml"},
+      {".fmp12", "", "", false, "schema.fmp12.xml"},
+      {"Sales", "Inv-2024_a.b~c (\xC3\xBC)", "", false, "Inv-2024_a.b~c%20%28%C3%BC%29.fmp12.xml"},
+      {"Sales", "", "Reg File", false, "Reg%20File.fmp12.xml"},
+      {"", "Current", "Reg File", false, "Reg%20File.fmp12.xml"},
+      {"", "", "", false, "schema.fmp12.xml"},
   };
+  Register("a b/c?\xC3\xA9");
   for (const Case& c : cases) {
-    PendCommand("s1", c.target);
-    const auto upload = PrepareLivePushUpload("/x.xml", c.current);
-    EXPECT_EQ(upload.commandId, c.matches ? "s1" : "") << c.target << " / " << c.current;
-    EXPECT_EQ(SchemaCommand().first, c.matches ? "" : "s1") << c.target << " / " << c.current;
-    EXPECT_EQ(upload.uploadUrl.substr(upload.uploadUrl.find("?filename=") + 10), c.uploadName)
-        << c.target << " / " << c.current;
+    SCOPED_TRACE(std::string(c.target) + " / " + c.current);
+    bridgeState().ForgetSchemaCommand();
+    if (*c.target != '\0') PendCommand(c.target);
+    bridgeState().SetRegisteredFileName(c.registered);
+    const LivePushUpload upload = PrepareLivePushUpload("/x.xml", c.current);
+    EXPECT_EQ(upload.commandId, c.matches ? "s1" : "");
+    EXPECT_EQ(OpenCommandTarget(), c.matches ? "" : c.target);
+    EXPECT_EQ(upload.uploadUrl,
+              BaseUrl() + "/api/live/ingest/a%20b%2Fc%3F%C3%A9?filename=" + c.uploadName);
+    EXPECT_EQ(upload.licenseKey, "a b/c?\xC3\xA9") << "the completion carries the key as it is";
   }
 }
 
-TEST_F(LivePushTest, UnmatchedUploadIsNamedAfterTheCurrentFileAndLeavesTheCommandOpen) {
-  PendCommand("s1", "Sales");
-  const std::string path = SaveCopy("other.xml");
-  EXPECT_EQ(Push(path, "Inv-2024_a.b~c (\xC3\xBC\xE6\x97\xA5)"), "OK");
-  RunBackgroundTasks();
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u) << "an upload that answers nothing completes nothing";
-  EXPECT_EQ(requests[0].target, "/api/live/ingest/KEY-1?filename="
-                                "Inv-2024_a.b~c%20%28%C3%BC%E6%97%A5%29.fmp12.xml");
-  EXPECT_EQ(SchemaCommand(), std::make_pair(std::string("s1"), std::string("Sales")));
-  EXPECT_FALSE(Exists(path));
-}
-
-TEST_F(LivePushTest, UnmatchedUploadIsNamedAfterTheRegisteredFileOrSchemaWhenNoneIsCurrent) {
-  PendCommand("s1", "Sales", "Reg File");
-  EXPECT_EQ(PrepareLivePushUpload("/x.xml", "").sourceFileName, "Reg File");
-  PendCommand("", "", "Reg File");
-  const auto upload = PrepareLivePushUpload("/x.xml", "Current");
-  EXPECT_EQ(upload.commandId, "");
-  EXPECT_EQ(upload.sourceFileName, "Reg File") << "without a command the registered file wins";
-
-  Register("a b/c?\xC3\xA9");
-  PendCommand("", "", "");
-  EXPECT_EQ(PrepareLivePushUpload("/x.xml", "").licenseKey, "a b/c?\xC3\xA9")
-      << "the completion carries the key as it is";
-  const std::string path = SaveCopy("copy.xml");
-  EXPECT_EQ(Push(path, "Current"), "OK");
-  RunBackgroundTasks();
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].target, "/api/live/ingest/a%20b%2Fc%3F%C3%A9?filename=schema.fmp12.xml");
-}
-
 TEST_F(LivePushTest, UnreadableCopyFailsTheMatchedCommandWithTheReadersMessage) {
-  PendCommand("s1", "Sales");
-  const std::string missing = (folder_ / "missing.xml").string();
+  PendCommand("Sales");
+  const std::string missing = folder.Utf8(folder.root / "missing.xml");
   EXPECT_EQ(Push(missing, "Sales"), "OK") << "the outcome goes to the service only";
-  RunBackgroundTasks();
-  const auto requests = server.Requests();
+  const auto requests = Sent();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].target, "/api/bridge/command/s1/complete");
   EXPECT_EQ(nlohmann::json::parse(requests[0].body),
@@ -185,18 +131,11 @@ TEST_F(LivePushTest, UnreadableCopyFailsTheMatchedCommandWithTheReadersMessage) 
 }
 
 TEST_F(LivePushTest, CopyIsDeletedAlsoWhenTheUploadFails) {
-  const std::string path = SaveCopy("Sales.xml");
-  LivePushUpload upload;
-  upload.uploadUrl = UnreachableBaseUrl() + "/api/live/ingest/KEY-1?filename=Sales.fmp12.xml";
-  upload.posixPath = path;
-  upload.sourceFileName = "Sales";
-  upload.commandId = "s1";
-  upload.baseUrl = server.BaseUrl();
-  upload.licenseKey = "KEY-1";
-  UploadLivePushFile(upload);
-
-  EXPECT_FALSE(Exists(path));
-  const auto requests = server.Requests();
+  const std::string path = folder.Write("Sales.xml", kSchemaBytes);
+  UploadLivePushFile({UnreachableBaseUrl() + "/api/live/ingest/KEY-1?filename=Sales.fmp12.xml",
+                      path, "Sales", "s1", BaseUrl(), "KEY-1"});
+  EXPECT_FALSE(fs::exists(FromUtf8(path)));
+  const auto requests = Requests();
   ASSERT_EQ(requests.size(), 1u);
   const auto completion = nlohmann::json::parse(requests[0].body);
   EXPECT_EQ(completion["status"], "failed");
@@ -205,41 +144,17 @@ TEST_F(LivePushTest, CopyIsDeletedAlsoWhenTheUploadFails) {
   EXPECT_GT(error.size(), std::string("Upload failed: ").size()) << error;
 }
 
-TEST_F(LivePushTest, EmptyCopyWithNonAsciiPathIsUploadedAndDeleted) {
-  PendCommand("s1", "Sales");
-  const std::string path =
-      SaveCopy("Sch\xC3\xA9ma \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x84.xml", "");
-  ASSERT_TRUE(Exists(path));
-  Push(path, "Sales");
-  RunBackgroundTasks();
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].body, "");
-  EXPECT_EQ(requests[1].body, R"({"licenseKey":"KEY-1","status":"completed"})");
-  EXPECT_FALSE(Exists(path));
-}
-
 TEST(FileRemoval, RemovesFilesOnlyAndReportsWhatItDid) {
-  const fs::path folder = UniqueTempFolder("tideloom-file-removal-");
-  const std::string folderPath = reinterpret_cast<const char*>(folder.u8string().c_str());
-  const std::string path = folderPath + "/\xC3\xA9t\xC3\xA9.xml";
-  std::ofstream(FromUtf8(path)) << "x";
-
+  const TempFolder folder;
+  const std::string path = folder.Write("\xC3\xA9t\xC3\xA9.xml", "x");
   EXPECT_FALSE(RemoveFileAt(""));
   EXPECT_FALSE(RemoveFileAt(path + ".absent"));
-  EXPECT_FALSE(RemoveFileAt(folderPath));
-  EXPECT_TRUE(fs::exists(folder));
+  EXPECT_FALSE(RemoveFileAt(folder.Utf8(folder.root)));
+  EXPECT_TRUE(fs::exists(folder.root));
   EXPECT_TRUE(RemoveFileAt(path));
   EXPECT_FALSE(fs::exists(FromUtf8(path)));
-  fs::remove_all(folder);
-}
-
-TEST(Fmp12Extension, OnlyATrailingLowerCaseExtensionAfterANameIsStripped) {
-  EXPECT_EQ(StripFmp12Extension("Sales.fmp12"), "Sales");
-  EXPECT_EQ(StripFmp12Extension("Sales.FMP12"), "Sales.FMP12");
-  EXPECT_EQ(StripFmp12Extension(".fmp12"), ".fmp12");
-  EXPECT_EQ(StripFmp12Extension("a.fmp12.fmp12"), "a.fmp12");
-  EXPECT_EQ(StripFmp12Extension("Sales.fmp12 "), "Sales.fmp12 ");
 }
 
 } // namespace
+
+} // namespace tideloom

@@ -1,98 +1,84 @@
-#include "bridge/registration.h"
-
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <nlohmann/json.hpp>
-
 #include "bridge/bridge_state.h"
+#include "bridge/registration.h"
 #include "bridge_fixture.h"
-#include "core/config_store.h"
+#include "platform/config_store.h"
 #include "settings_sandbox.h"
+
+namespace tideloom {
 
 namespace {
 
 class RegistrationTest : public BridgeTest {
 protected:
   RegistrationRequest Request(const std::string& key = "KEY-9") const {
-    return {"me@example.com", key, "machine-1", server.BaseUrl()};
+    return {"me@example.com", key, "machine-1", BaseUrl()};
   }
 
-  std::string Register(const RegistrationRequest& request, const std::string& fileName = "Sales") {
+  static std::string Register(const RegistrationRequest& request,
+                              const std::string& fileName = "Sales") {
     return RegisterBridge(request, [fileName] { return fileName; });
-  }
-
-  void ExpectBridgeUntouched() {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    EXPECT_FALSE(bridgeState().registered);
-    EXPECT_EQ(bridgeState().licenseKey, "");
-    EXPECT_EQ(bridgeState().registeredFileName, "");
-    EXPECT_FALSE(bridgeState().updateCheckRunning.load());
-    EXPECT_FALSE(settings.fileBytes().has_value());
   }
 
   SettingsSandbox settings;
 };
 
-TEST_F(RegistrationTest, MissingValuesAreNamedInOrderAndNothingIsSent) {
-  EXPECT_EQ(Register({"", "", "", ""}), "ERROR: email is empty.");
-  EXPECT_EQ(Register({"e", "", "m", server.BaseUrl()}), "ERROR: licenseKey is empty.");
-  EXPECT_EQ(Register({"e", "k", "", server.BaseUrl()}), "ERROR: machineId is empty.");
-  EXPECT_TRUE(server.Requests().empty());
-  ExpectBridgeUntouched();
+TEST_F(RegistrationTest, RejectedRegistrationNamesWhyAndChangesNothing) {
+  struct Case {
+    RegistrationRequest request;
+    int status; // the service's answer; 0: nothing may be sent
+    std::string reply;
+    std::string result;
+  };
+  const std::string refused = "ERROR: registration refused (HTTP ";
+  const Case cases[] = {
+      {{"", "", "", ""}, 0, "", "ERROR: email is empty."},
+      {{"e", "", "m", BaseUrl()}, 0, "", "ERROR: licenseKey is empty."},
+      {{"e", "k", "", BaseUrl()}, 0, "", "ERROR: machineId is empty."},
+      {Request(), 401, R"({"error":"unknown key"})", refused + R"(401): {"error":"unknown key"})"},
+      // 299 ASCII bytes, then a three-byte character that the limit would cut in half.
+      {Request(), 500, std::string(299, 'x') + "\xE2\x80\x94tail",
+       refused + "500): " + std::string(299, 'x')},
+      {Request(), 403, std::string(400, 'y'), refused + "403): " + std::string(300, 'y')},
+  };
+  for (const Case& c : cases) {
+    if (c.status != 0) Answer("/api/bridge/register", c.status, c.reply);
+    EXPECT_EQ(Register(c.request), c.result);
+  }
+  EXPECT_EQ(Requests().size(), 3u);
+  EXPECT_FALSE(bridgeState().IsRegistered());
+  EXPECT_EQ(bridgeState().ReadCredentials().licenseKey, "");
+  EXPECT_EQ(bridgeState().RegisteredFileName(), "");
+  EXPECT_FALSE(settings.fileBytes().has_value());
+  EXPECT_EQ(HeldBackgroundTasks(), 0u) << "no update check";
 }
 
-TEST_F(RegistrationTest, AcceptedRegistrationSwitchesTheBridgeOnAndStoresKeyAndService) {
-  EXPECT_EQ(Register(Request()), "OK");
+TEST_F(RegistrationTest, AcceptedRegistrationSwitchesTheBridgeOnAndStoresKeyAndServiceAsGiven) {
+  EXPECT_EQ(Register({"a\"b@x", "k\\1\n", "m\x01", BaseUrl() + "/"}), "OK");
 
-  const auto requests = server.Requests();
+  const auto requests = Requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].target, "/api/bridge/register");
-  EXPECT_EQ(requests[0].contentType, "application/json");
+  EXPECT_EQ(requests[0].target, "//api/bridge/register");
+  EXPECT_EQ(HeaderValue(requests[0], "Content-Type"), "application/json");
   EXPECT_EQ(
       requests[0].body,
-      R"({"email":"me@example.com","licenseKey":"KEY-9","machineId":"machine-1","pluginVersion":"1.6.18"})");
-  {
-    const std::lock_guard<std::mutex> lock(stateMutex());
-    EXPECT_TRUE(bridgeState().registered);
-    EXPECT_EQ(bridgeState().licenseKey, "KEY-9");
-    EXPECT_EQ(bridgeState().baseUrl, server.BaseUrl());
-    EXPECT_EQ(bridgeState().registeredFileName, "Sales");
-  }
+      R"({"email":"a\"b@x","licenseKey":"k\\1\n","machineId":"m\u0001","pluginVersion":"1.6.18"})");
+  EXPECT_TRUE(bridgeState().IsRegistered());
+  EXPECT_EQ(bridgeState().ReadCredentials().licenseKey, "k\\1\n");
+  EXPECT_EQ(bridgeState().ReadCredentials().baseUrl, BaseUrl() + "/");
+  EXPECT_EQ(bridgeState().RegisteredFileName(), "Sales");
   const std::string stored = settings.fileBytes().value_or("");
-  EXPECT_EQ(ConfigValue(stored, "licenseKey"), "KEY-9");
-  EXPECT_EQ(ConfigValue(stored, "baseUrl"), server.BaseUrl());
+  EXPECT_EQ(ConfigValue(stored, "licenseKey"), "k\\1\n");
+  EXPECT_EQ(ConfigValue(stored, "baseUrl"), BaseUrl() + "/");
   // The update check starts with it.
-  EXPECT_TRUE(bridgeState().updateCheckRunning.load());
-  RunBackgroundTasks();
-  EXPECT_EQ(server.Requests().back().target, "/api/plugin/version");
+  EXPECT_EQ(Sent().back().target, "//api/plugin/version");
 }
 
-TEST_F(RegistrationTest, CallWithoutFileContextKeepsTheKnownFileName) {
-  ChangeState([](BridgeState& state) { state.registeredFileName = "Earlier"; });
-  EXPECT_EQ(Register(Request(), ""), "OK");
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  EXPECT_EQ(bridgeState().registeredFileName, "Earlier");
-}
-
-TEST_F(RegistrationTest, RefusalQuotesAtMostThreeHundredBytesOfWholeCharactersAndChangesNothing) {
-  server.Answer("/api/bridge/register", 401, R"({"error":"unknown key"})");
-  EXPECT_EQ(Register(Request()),
-            R"(ERROR: registration refused (HTTP 401): {"error":"unknown key"})");
-  // 299 ASCII bytes, then a three-byte character that the limit would cut in half.
-  server.Answer("/api/bridge/register", 500, std::string(299, 'x') + "\xE2\x80\x94" + "tail");
-  EXPECT_EQ(Register(Request()),
-            "ERROR: registration refused (HTTP 500): " + std::string(299, 'x'));
-  server.Answer("/api/bridge/register", 403, std::string(400, 'y'));
-  EXPECT_EQ(Register(Request()),
-            "ERROR: registration refused (HTTP 403): " + std::string(300, 'y'));
-  ExpectBridgeUntouched();
-  EXPECT_EQ(HeldBackgroundTasks(), 0u);
-}
-
-TEST_F(RegistrationTest, FailedExchangeGivesTheTransportErrorAndKeepsTheEarlierBridge) {
+TEST_F(RegistrationTest, LaterRegistrationsKeepTheKnownFileAndAFailedOneKeepsEverything) {
   ASSERT_EQ(Register(Request("FIRST")), "OK");
-  RunBackgroundTasks();
+  ASSERT_EQ(Register(Request("FIRST"), ""), "OK");
+  EXPECT_EQ(bridgeState().RegisteredFileName(), "Sales") << "a call without file context";
   const std::string storedBefore = settings.fileBytes().value_or("");
 
   RegistrationRequest request = Request("SECOND");
@@ -101,25 +87,12 @@ TEST_F(RegistrationTest, FailedExchangeGivesTheTransportErrorAndKeepsTheEarlierB
   EXPECT_NE(result, "OK");
   EXPECT_FALSE(result.empty());
   EXPECT_EQ(result.rfind("ERROR: ", 0), std::string::npos) << "the HTTP layer's text, unchanged";
-
-  const std::lock_guard<std::mutex> lock(stateMutex());
-  EXPECT_EQ(bridgeState().licenseKey, "FIRST");
-  EXPECT_EQ(bridgeState().baseUrl, server.BaseUrl());
-  EXPECT_EQ(bridgeState().registeredFileName, "Sales");
+  EXPECT_EQ(bridgeState().ReadCredentials().licenseKey, "FIRST");
+  EXPECT_EQ(bridgeState().ReadCredentials().baseUrl, BaseUrl());
+  EXPECT_EQ(bridgeState().RegisteredFileName(), "Sales");
   EXPECT_EQ(settings.fileBytes().value_or(""), storedBefore);
 }
 
-TEST_F(RegistrationTest, BaseUrlIsUsedAsGivenAndValuesAreEscaped) {
-  RegistrationRequest request{"a\"b@x", "k\\1\n", "m\x01", server.BaseUrl() + "/"};
-  EXPECT_EQ(Register(request), "OK");
-  const auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].target, "//api/bridge/register");
-  const auto body = nlohmann::json::parse(requests[0].body);
-  EXPECT_EQ(body["email"], "a\"b@x");
-  EXPECT_EQ(body["licenseKey"], "k\\1\n");
-  EXPECT_EQ(body["machineId"], "m\x01");
-  EXPECT_EQ(ConfigValue(settings.fileBytes().value_or(""), "licenseKey"), "k\\1\n");
-}
-
 } // namespace
+
+} // namespace tideloom

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace tideloom {
+
 using namespace std::string_literals;
 
 TEST(Base64Encode, MatchesTheStandardTestVectorsAndUsesBothAlphabetEnds) {
@@ -16,9 +18,6 @@ TEST(Base64Encode, MatchesTheStandardTestVectorsAndUsesBothAlphabetEnds) {
       {"foob", "Zm9vYg=="},
       {"fooba", "Zm9vYmE="},
       {"foobar", "Zm9vYmFy"},
-      {"abc", "YWJj"},
-      {"ab", "YWI="},
-      {"a", "YQ=="},
       {"\0\xFF\xFE"s, "AP/+"},
       {"\xFB\xEF\xBE"s, "++++"},
       {"\xFF\xFF\xFF\xFF"s, "/////w=="},
@@ -27,3 +26,5 @@ TEST(Base64Encode, MatchesTheStandardTestVectorsAndUsesBothAlphabetEnds) {
   for (const auto& [bytes, expected] : table)
     EXPECT_EQ(Base64Encode(bytes), expected);
 }
+
+} // namespace tideloom

@@ -1,11 +1,11 @@
-// Checks docs/bridge-api.yaml against OpenAPI 3.1, against the plug-in's source, against the
-// relay's route table, and against a running relay.
-//   node bridge_api_test.mjs --document docs/bridge-api.yaml --source REPO --modules NODE_MODULES
-//                            [--relay path/to/tideloom-relay]
+// Checks docs/bridge-api.yaml against OpenAPI 3.1 and against a running relay, which must answer
+// every documented operation with a reply its schema allows, readable the way the plug-in reads.
+//   node bridge_api_test.mjs --document docs/bridge-api.yaml --modules NODE_MODULES
+//                            --relay path/to/tideloom-relay
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawn } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync, statSync } from 'node:fs';
+import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { createInterface } from 'node:readline';
@@ -16,12 +16,9 @@ function option(name) {
   return at > 0 && at + 1 < process.argv.length ? process.argv[at + 1] : undefined;
 }
 
-const apiPath = option('document');
-const sourceRoot = option('source');
-const modules = option('modules');
-const relayProgram = option('relay');
-if (!apiPath || !sourceRoot || !modules) {
-  console.error('usage: bridge_api_test.mjs --document FILE --source REPO --modules DIR [--relay EXE]');
+const [apiPath, modules, relayProgram] = ['document', 'modules', 'relay'].map(option);
+if (!apiPath || !modules || !relayProgram) {
+  console.error('usage: bridge_api_test.mjs --document FILE --modules DIR --relay EXE');
   process.exit(2);
 }
 
@@ -92,33 +89,6 @@ function sampleQuery(operation) {
   return text ? `?${text}` : '';
 }
 
-function sourceFiles(folder, extensions) {
-  const files = [];
-  for (const entry of readdirSync(folder, { withFileTypes: true })) {
-    const full = join(folder, entry.name);
-    if (entry.isDirectory()) files.push(...sourceFiles(full, extensions));
-    else if (extensions.some((extension) => entry.name.endsWith(extension))) files.push(full);
-  }
-  return files;
-}
-
-function readAll(folder, extensions) {
-  return sourceFiles(folder, extensions).map((file) => readFileSync(file, 'utf8')).join('\n');
-}
-
-// The relay's route table: entries such as {"POST", R"(/api/live/ingest/(.+))", HandleIngest}.
-function relayRoutes() {
-  const text = readAll(join(sourceRoot, 'relay'), ['.cpp', '.h']);
-  const entry =
-    /\{\s*"(GET|POST|PUT|DELETE|PATCH)"\s*,\s*(?:R"\((.*?)\)"|"((?:[^"\\]|\\.)*)")\s*,\s*\w+\s*\}/g;
-  const routes = [];
-  for (const match of text.matchAll(entry)) {
-    const pattern = match[2] ?? match[3].replace(/\\(.)/g, '$1');
-    routes.push({ method: match[1], pattern, regex: new RegExp(`^(?:${pattern})$`) });
-  }
-  return routes;
-}
-
 // Every example of a request or response body in the document, with the schema it illustrates.
 function bodyExamples() {
   const found = [];
@@ -179,64 +149,6 @@ test('every body example in bridge-api.yaml matches its schema', () => {
   assert.notEqual(check({ $ref: '#/components/schemas/Completion' }, { licenseKey: 'K', status: 'done' }), '');
 });
 
-test('the plug-in sends to documented paths and query parameters with the documented user agent', () => {
-  const source = readAll(join(sourceRoot, 'src'), ['.cpp', '.h']);
-  const operations = documentedOperations();
-  const literals = [...source.matchAll(/"(\/api\/[^"\\?]*)/g)].map((match) => match[1]);
-  assert.ok(literals.length > 0, 'no /api/ path found in src/');
-  // A literal is a whole path, or ends in "/" where a key or an id follows.
-  const covers = (literal, path) => path === literal || (literal.endsWith('/') && path.startsWith(literal));
-  for (const literal of literals) {
-    assert.ok(
-      operations.some(({ path }) => covers(literal, path)),
-      `the plug-in uses ${literal}, which is no documented path`,
-    );
-  }
-  for (const { path, operation } of operations) {
-    assert.ok(
-      literals.some((literal) => covers(literal, path)),
-      `documented ${path} is not used by the plug-in`,
-    );
-    for (const parameter of parametersOf(operation).filter((p) => p.in === 'query')) {
-      assert.match(source, new RegExp(`[?&]${parameter.name}=`), `query parameter ${parameter.name}`);
-    }
-    const body = operation.requestBody && resolveRef(operation.requestBody).content?.['application/json'];
-    for (const member of Object.keys(resolveRef(body?.schema)?.properties ?? {})) {
-      assert.ok(
-        source.includes(`"${member}"`) || source.includes(`\\"${member}\\"`),
-        `${path}: member ${member} does not occur in the plug-in's source`,
-      );
-    }
-  }
-  const userAgent = resolveRef(apiDoc.components.parameters.UserAgent).schema.const;
-  const httpBackEnds = ['http_curl.cpp', 'http_winhttp.cpp'].map((file) =>
-    readFileSync(join(sourceRoot, 'src', 'platform', file), 'utf8'),
-  );
-  for (const backEnd of httpBackEnds) assert.ok(backEnd.includes(`"${userAgent}"`), userAgent);
-});
-
-test("the relay's /api/ routes are exactly the documented operations", () => {
-  const routes = relayRoutes();
-  assert.ok(routes.length > 0, "no route table found in relay/ (entries like {\"GET\", \"/path\", Handler})");
-  const apiRoutes = routes.filter((route) => route.pattern.startsWith('/api/'));
-  const operations = documentedOperations();
-  for (const { method, path, operation } of operations) {
-    const concrete = samplePath(path, operation);
-    assert.ok(
-      apiRoutes.some((route) => route.method === method && route.regex.test(concrete)),
-      `documented ${method} ${path} (as ${concrete}) has no relay route`,
-    );
-  }
-  for (const route of apiRoutes) {
-    assert.ok(
-      operations.some(
-        ({ method, path, operation }) => method === route.method && route.regex.test(samplePath(path, operation)),
-      ),
-      `relay route ${route.method} ${route.pattern} is not documented`,
-    );
-  }
-});
-
 function startRelay(dataDir) {
   return spawn(relayProgram, ['--host', '127.0.0.1', '--port', '0', '--data', dataDir], {
     stdio: ['ignore', 'pipe', 'inherit'],
@@ -283,7 +195,7 @@ function readMember(text, name) {
   return text.slice(start, text.indexOf('"', start));
 }
 
-test('a running relay answers every documented operation the way the plug-in reads replies', { skip: !relayProgram, timeout: 60000 }, async () => {
+test('a running relay answers every documented operation the way the plug-in reads replies', { timeout: 60000 }, async () => {
   const dataDir = mkdtempSync(join(tmpdir(), 'tideloom-docs-'));
   const relay = startRelay(dataDir);
   try {

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "fmhost_api.h"
+#include "hostapi/host_objects.h"
+#include "hostapi/host_values.h"
 #include "plugin/function_registry.h"
-#include "plugin/host_objects.h"
-#include "plugin/host_values.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -97,3 +99,5 @@ TEST_F(HostValuesTest, TheTrampolineAnswersZeroEvenWhenTheHostFailsTwice) {
 }
 
 } // namespace
+
+} // namespace tideloom

@@ -1,5 +1,7 @@
 #include "plugin_test_support.h"
 
+namespace tideloom {
+
 namespace plugin_test {
 
 fmhost::Solution SmallSolution() {
@@ -23,6 +25,7 @@ void LoadedPluginTest::SetUp() {
 void LoadedPluginTest::TearDown() {
   plugin_.reset();
   fmhost::ClearInjectedFailures();
+  EXPECT_EQ(fmhost::LiveHostObjects(), 0u) << "a host object outlived its use";
 }
 
 std::u16string AnswerText(const std::vector<uint16_t>& buffer) {
@@ -35,3 +38,5 @@ std::u16string AnswerText(const std::vector<uint16_t>& buffer) {
 }
 
 } // namespace plugin_test
+
+} // namespace tideloom

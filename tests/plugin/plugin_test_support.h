@@ -9,6 +9,8 @@
 
 #include "fmhost_api.h"
 
+namespace tideloom {
+
 namespace plugin_test {
 
 // "Sales" (active) and "Contacts", one table each.
@@ -26,3 +28,5 @@ protected:
 std::u16string AnswerText(const std::vector<uint16_t>& buffer);
 
 } // namespace plugin_test
+
+} // namespace tideloom

@@ -15,7 +15,7 @@ protected:
   }
 };
 
-TEST_F(AcceptedKeysTest, UnknownKeysGet401WithAJsonReasonOnEveryKeyedEndpoint) {
+TEST_F(AcceptedKeysTest, UnknownKeysGet401OnEveryKeyedEndpointWhileListedOnesPass) {
   const std::string id = Queue({{"licenseKey", "GOOD"}, {"type", "LIST_FILES"}});
   const std::vector<HttpAnswer> refused = {
       Post("/api/bridge/register",
@@ -40,9 +40,7 @@ TEST_F(AcceptedKeysTest, UnknownKeysGet401WithAJsonReasonOnEveryKeyedEndpoint) {
   for (const json& event : Events())
     recorded += event.at("status") == 401 ? 1 : 0;
   EXPECT_EQ(recorded, 6);
-}
-
-TEST_F(AcceptedKeysTest, ListedKeysAndTheKeylessVersionCheckPass) {
+  // A listed key, and the keyless version check, pass.
   EXPECT_EQ(Post("/api/bridge/register",
                  R"({"email":"e","licenseKey":"GOOD","machineId":"m","pluginVersion":"1.6.18"})")
                 .status,

@@ -7,22 +7,7 @@
 
 using nlohmann::json;
 
-TEST_F(RelayTest, QueuedCommandIsHandedOutOnceThenTheQueueAnswersNull) {
-  const std::string id = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
-  EXPECT_EQ(Command(id).at("state"), "queued");
-
-  const HttpAnswer first = Poll("K1");
-  ASSERT_EQ(first.status, 200);
-  // The plug-in reads the text, not a parsed object: compact, and the id is a string.
-  EXPECT_EQ(first.body, R"({"command":{"id":")" + id + R"(","type":"LIST_FILES"}})");
-  EXPECT_EQ(Command(id).at("state"), "in_flight");
-
-  const HttpAnswer second = Poll("K1");
-  EXPECT_EQ(second.status, 200);
-  EXPECT_EQ(second.body, R"({"command":null})");
-}
-
-TEST_F(RelayTest, PayloadMembersAppearOnlyWhenGivenAndKeepTheirBytes) {
+TEST_F(RelayTest, CommandsAreHandedOutOnceWithTheirPayloadMembersByteForByte) {
   const std::string xml = "<fmxmlsnippet type=\"FMObjectList\">\n\t\xC3\xA9 \\ </fmxmlsnippet>";
   const std::string id = Queue({{"licenseKey", "K1"},
                                 {"type", "SET_CLIPBOARD"},
@@ -37,11 +22,12 @@ TEST_F(RelayTest, PayloadMembersAppearOnlyWhenGivenAndKeepTheirBytes) {
   EXPECT_EQ(command.at("xmlContent"), xml);
   EXPECT_EQ(command.at("fileName"), "");
 
-  Queue({{"licenseKey", "K1"}, {"type", "GET_CLIPBOARD"}});
-  const json bare = Poll("K1").json().at("command");
-  EXPECT_FALSE(bare.contains("xmlType"));
-  EXPECT_FALSE(bare.contains("xmlContent"));
-  EXPECT_FALSE(bare.contains("fileName"));
+  // Handed out once, as compact text with the id as a string, and with no absent member.
+  const std::string bare = Queue({{"licenseKey", "K1"}, {"type", "GET_CLIPBOARD"}});
+  EXPECT_EQ(Command(bare).at("state"), "queued");
+  EXPECT_EQ(Poll("K1").body, R"({"command":{"id":")" + bare + R"(","type":"GET_CLIPBOARD"}})");
+  EXPECT_EQ(Command(bare).at("state"), "in_flight");
+  EXPECT_EQ(Poll("K1").body, R"({"command":null})");
 }
 
 TEST_F(RelayTest, EachKeyHasItsOwnQueueServedOldestFirst) {
@@ -84,15 +70,46 @@ TEST_F(RelayTest, CompletionFinishesAnInFlightCommandExactlyOnce) {
   EXPECT_EQ(view.at("completions")[1].at("status"), 409);
 }
 
-TEST_F(RelayTest, CompletionIsRefusedForUnknownUnsentOrOtherKeysCommands) {
-  const std::string queued = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
-  EXPECT_EQ(Complete(queued, {{"licenseKey", "K1"}, {"status", "completed"}}).status, 409);
+TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailed) {
+  const std::string lost = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  const std::string dead = Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}});
+  const std::string waiting = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   Poll("K1");
-  EXPECT_EQ(Complete(queued, {{"licenseKey", "K2"}, {"status", "completed"}}).status, 403);
-  EXPECT_EQ(Complete("999", {{"licenseKey", "K1"}, {"status", "completed"}}).status, 404);
-  EXPECT_EQ(Complete("abc", {{"licenseKey", "K1"}, {"status", "completed"}}).status, 404);
-  EXPECT_EQ(Complete(queued, {{"licenseKey", "K1"}, {"status", "done"}}).status, 400);
-  EXPECT_EQ(Command(queued).at("state"), "in_flight");
+  Poll("K1");
+  const std::string done = R"({"licenseKey":"K1","status":"completed"})";
+  const auto complete = [](const std::string& id) {
+    return "/api/bridge/command/" + id + "/complete";
+  };
+  const auto page = [](const std::string& id, const char* action) {
+    return "/dev/commands/" + id + "/" + action;
+  };
+  const struct {
+    std::string path, body;
+    int status;
+    std::string reply;
+  } cases[] = {
+      {complete(waiting), done, 409, R"({"error":"command was never handed out"})"},
+      {complete(lost), R"({"licenseKey":"K2","status":"completed"})", 403,
+       R"({"error":"command belongs to another licenseKey"})"},
+      {complete("999"), done, 404, R"({"error":"no command with id 999"})"},
+      {complete("abc"), done, 404, R"({"error":"no command with id abc"})"},
+      {complete(lost), R"({"licenseKey":"K1","status":"done"})", 400,
+       R"({"error":"member status must be \"completed\" or \"failed\""})"},
+      // For a command whose plug-in went away: back to its queue, or failed.
+      {page(lost, "requeue"), "{}", 200, R"({"id":")" + lost + R"(","state":"queued"})"},
+      {page(lost, "fail"), "{}", 409, R"({"error":"command is not in flight: queued"})"},
+      {page(dead, "fail"), "{}", 200, R"({"id":")" + dead + R"(","state":"failed"})"},
+      {page(dead, "requeue"), "{}", 409, R"({"error":"command is not in flight: failed"})"},
+      {complete(dead), done, 409, R"({"error":"command is already finished: failed"})"},
+      {page("999", "fail"), "{}", 404, R"({"error":"no command with id 999"})"},
+  };
+  for (const auto& c : cases) {
+    const HttpAnswer answer = Post(c.path, c.body);
+    EXPECT_EQ(answer.status, c.status) << c.path;
+    EXPECT_EQ(answer.body, c.reply) << c.path;
+  }
+  EXPECT_EQ(Poll("K1").json().at("command").at("id"), lost);
+  EXPECT_EQ(Command(dead).at("completion").at("error"), "marked failed on the relay's page");
 }
 
 TEST_F(RelayTest, PushesAndDiagnosticsAreTiedToTheCommandTheyAnswer) {

@@ -1,4 +1,6 @@
 // Live Push uploads: stored byte for byte under a safe name and tied to the schema command.
+#include <fstream>
+
 #include "relay/stored_files.h"
 #include "relay_test_fixture.h"
 
@@ -13,6 +15,18 @@ std::string EveryByteValue() {
       bytes.push_back(static_cast<char>(b));
   }
   return bytes;
+}
+
+// What the plug-in's form upload sends: the key, the name, then the file's bytes.
+std::string PluginForm(const std::string& name, const std::string& bytes) {
+  std::string form;
+  for (const auto& [field, value] :
+       {std::pair<std::string, std::string>{"licenseKey", "K1"}, {"filename", name}}) {
+    form +=
+        "--B\r\nContent-Disposition: form-data; name=\"" + field + "\"\r\n\r\n" + value + "\r\n";
+  }
+  return form + "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" + name +
+         "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + bytes + "\r\n--B--\r\n";
 }
 
 } // namespace
@@ -39,9 +53,6 @@ TEST_F(RelayTest, UploadIsStoredByteForByteAndShownWithTheInFlightSchemaCommand)
   const json file = view.at("ingested")[0];
   EXPECT_EQ(file.at("name"), "Demo \xC3\xA9.fmp12.xml");
   EXPECT_EQ(file.at("size"), bytes.size());
-  std::string onDisk;
-  ASSERT_TRUE(ReadWholeFile(file.at("path").get<std::string>(), onDisk));
-  EXPECT_EQ(onDisk, bytes);
   EXPECT_EQ(Get(file.at("url").get<std::string>()).body, bytes);
   EXPECT_TRUE(Command(older).at("ingested").empty());
   EXPECT_TRUE(Command(other).at("ingested").empty());
@@ -52,44 +63,52 @@ TEST_F(RelayTest, UploadIsStoredByteForByteAndShownWithTheInFlightSchemaCommand)
   EXPECT_EQ(events.back().at("bodySize"), bytes.size());
 }
 
-TEST_F(RelayTest, UploadWithoutASchemaCommandIsKeptButTiedToNothing) {
+TEST_F(RelayTest, UploadsAsRawBytesOrAsAFormAreListedOldestFirstAndDownloadWhole) {
   Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
-  Poll("K1");
-  const HttpAnswer answer =
-      Post("/api/live/ingest/K1?filename=schema.fmp12.xml", "", "application/octet-stream");
-  ASSERT_EQ(answer.status, 200) << answer.body;
-  EXPECT_TRUE(answer.json().at("commandId").is_null());
-  EXPECT_EQ(answer.json().at("size"), 0);
-  EXPECT_EQ(Get("/dev/ingested/schema.fmp12.xml").status, 200);
-}
-
-TEST_F(RelayTest, UploadNamesCannotLeaveTheUploadFolderAndNeverOverwrite) {
-  const auto folder = relay->store->dataDir / "ingested";
-  const HttpAnswer escape =
-      Post("/api/live/ingest/K1?filename=..%2F..%2Fescape.xml", "x", "application/octet-stream");
-  ASSERT_EQ(escape.status, 200) << escape.body;
-  const std::string stored = escape.json().at("stored");
-  EXPECT_EQ(stored.find('/'), std::string::npos);
-  EXPECT_TRUE(std::filesystem::exists(folder / stored));
-  EXPECT_FALSE(std::filesystem::exists(relay->store->dataDir / "escape.xml"));
+  Poll("K1"); // in flight, but no schema command: the uploads are tied to nothing
+  const std::string bytes = EveryByteValue();
+  const std::string form = "multipart/form-data; boundary=B";
+  const struct {
+    std::string query, body, contentType, stored, bytes;
+  } cases[] = {
+      {"?filename=raw.xml", bytes, "application/octet-stream", "raw.xml", bytes},
+      {"?filename=schema.fmp12.xml", "", "application/octet-stream", "schema.fmp12.xml", ""},
+      {"?filename=Sales%20%26%20Co%3F%23.xml", PluginForm("form.xml", bytes), form,
+       "Sales & Co?#.xml", bytes},
+      {"", PluginForm("form.xml", bytes), form, "form.xml", bytes},
+      {"?filename=raw.xml", "two", "application/octet-stream", "raw-2.xml", "two"},
+      {"?filename=..%2F..%2Fescape.xml", "x", "application/octet-stream", "___.._escape.xml", "x"},
+  };
+  for (const auto& c : cases) {
+    const HttpAnswer answer = Post("/api/live/ingest/K1" + c.query, c.body, c.contentType);
+    ASSERT_EQ(answer.status, 200) << answer.body;
+    EXPECT_EQ(answer.body, R"({"stored":")" + c.stored + R"(","size":)" +
+                               std::to_string(c.bytes.size()) + R"(,"commandId":null})");
+  }
+  const json list = Get("/dev/ingested").json().at("ingested");
+  ASSERT_EQ(list.size(), std::size(cases));
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    EXPECT_EQ(list[i].at("name"), cases[i].stored);
+    EXPECT_FALSE(list[i].contains("commandId"));
+    EXPECT_EQ(Get(list[i].at("url").get<std::string>()).body, cases[i].bytes) << cases[i].stored;
+  }
   EXPECT_FALSE(std::filesystem::exists(data.path / "escape.xml"));
-
-  const std::string first =
-      Post("/api/live/ingest/K1?filename=Same.fmp12.xml", "one", "application/octet-stream")
-          .json()
-          .at("stored");
-  const std::string second =
-      Post("/api/live/ingest/K1?filename=Same.fmp12.xml", "two", "application/octet-stream")
-          .json()
-          .at("stored");
-  EXPECT_EQ(first, "Same.fmp12.xml");
-  EXPECT_EQ(second, "Same-2.fmp12.xml");
-  EXPECT_EQ(Get("/dev/ingested/Same.fmp12.xml").body, "one");
-  EXPECT_EQ(Get("/dev/ingested/Same-2.fmp12.xml").body, "two");
-
   // Only names the relay stored are served.
   EXPECT_EQ(Get("/dev/ingested/..%2Frelay.db").status, 404);
   EXPECT_EQ(Post("/api/live/ingest/K1", "x", "application/octet-stream").status, 400);
+}
+
+TEST_F(RelayTest, UnfinishedUploadsNeverShowUnderARealName) {
+  const auto folder = relay->store->dataDir / "ingested";
+  SendRaw("POST /api/live/ingest/K1?filename=cut.xml HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+          "Content-Type: application/octet-stream\r\nContent-Length: 100000\r\n\r\npartial");
+  StopRelay(); // as the plug-in going away mid-upload
+  // What a relay killed mid-upload leaves behind goes at the next start.
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / ".incoming-Ab12Cd", std::ios::binary) << "partial";
+  StartRelay();
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  EXPECT_TRUE(Get("/dev/ingested").json().at("ingested").empty());
 }
 
 TEST(SafeStoredFileName, KeepsOrdinaryNamesAndDefusesDangerousOnes) {
@@ -120,10 +139,4 @@ TEST(SafeStoredFileName, KeepsOrdinaryNamesAndDefusesDangerousOnes) {
   EXPECT_LE(safe.size(), 200u);
   EXPECT_TRUE(safe.ends_with(".fmp12.xml"));
   EXPECT_EQ(static_cast<unsigned char>(safe.front()), 0xC3);
-}
-
-TEST(NumberedFileName, PutsTheNumberBeforeTheExtensions) {
-  EXPECT_EQ(NumberedFileName("Demo.fmp12.xml", 1), "Demo.fmp12.xml");
-  EXPECT_EQ(NumberedFileName("Demo.fmp12.xml", 3), "Demo-3.fmp12.xml");
-  EXPECT_EQ(NumberedFileName("upload", 2), "upload-2");
 }

@@ -20,6 +20,9 @@ TEST_F(RelayTest, BadBodiesGet400WithAReasonAndAreRecorded) {
       {"/dev/commands", R"({"licenseKey":"K","type":"X","xmlContent":null})", "xmlContent"},
       {"/dev/hold", R"({"route":"nope","seconds":1})", "route"},
       {"/dev/hold", R"({"route":"/x","seconds":-1})", "seconds"},
+      {"/dev/hold", R"({"route":"/x","seconds":601})", "seconds"},
+      // Logged, this body once overflowed the stack of every later reader of the log.
+      {"/api/bridge/push", std::string(100000, '[') + std::string(100000, ']'), "nested"},
       // JSON must be UTF-8; the raw byte is refused, not stored as a half-understood push.
       {"/api/bridge/push", "{\"licenseKey\":\"K\xFF\",\"xmlType\":\"X\",\"xmlContent\":\"\"}",
        "not valid JSON"},
@@ -34,8 +37,9 @@ TEST_F(RelayTest, BadBodiesGet400WithAReasonAndAreRecorded) {
   ASSERT_EQ(events.size(), std::size(cases));
   for (const json& event : events)
     EXPECT_EQ(event.at("status"), 400);
-  // The undecodable body is shown as text with the bad byte replaced.
+  // The undecodable and the too deep body are shown as text.
   EXPECT_TRUE(events.back().at("bodyText").is_string());
+  EXPECT_EQ(events[events.size() - 2].at("bodyText").get<std::string>().size(), 200000u);
   EXPECT_EQ(Get("/api/bridge/command/next").status, 400); // no licenseKey
 }
 
@@ -66,4 +70,44 @@ TEST_F(RelayTest, ALargeUploadIsAcceptedWhole) {
   ASSERT_EQ(answer.status, 200) << answer.body;
   EXPECT_EQ(answer.json().at("size"), big.size());
   EXPECT_EQ(std::filesystem::file_size(relay->store->dataDir / "ingested" / "big.xml"), big.size());
+}
+
+TEST_F(RelayTest, ThePageAndDevRoutesAnswerOnlyThisRelaysOwnPage) {
+  const std::string port = std::to_string(relay->port);
+  const std::string host = "request Host is not this relay's address";
+  const std::string origin = "request Origin is not this relay's page";
+  const std::string type = "Content-Type must be application/json";
+  const struct {
+    std::string method, path, host, origin, contentType;
+    int status;
+    std::string error;
+  } cases[] = {
+      {"GET", "/dev/events", "evil.example:" + port, "", "", 403, host}, // a DNS-rebinding page
+      {"GET", "/dev/ingested", "127.0.0.1:1", "", "", 403, host},
+      {"GET", "/dev/commands", "localhost:" + port, "", "", 200, ""},
+      {"GET", "/", "LocalHost", "", "", 200, ""},
+      {"GET", "/dev/commands", "[::1]:" + port, "http://[::1]:" + port, "", 200, ""},
+      {"POST", "/dev/commands", "", "http://evil.example", "text/plain", 403, origin},
+      {"POST", "/dev/commands", "", "null", "application/json", 403, origin},
+      {"POST", "/dev/commands", "", "", "text/plain", 415, type},
+      {"POST", "/dev/hold", "", "http://evil.example:" + port, "application/json", 403, origin},
+      {"POST", "/dev/commands", "", "http://localhost:" + port, "application/json; charset=utf-8",
+       200, ""},
+      // The plug-in's own routes stay as they were.
+      {"POST", "/api/bridge/push", "", "http://evil.example", "text/plain", 200, ""},
+  };
+  const std::string body =
+      R"({"licenseKey":"K1","type":"SET_CLIPBOARD","xmlType":"XMSS","xmlContent":"<x/>"})";
+  for (const auto& c : cases) {
+    httplib::Headers headers;
+    if (!c.host.empty()) headers.emplace("Host", c.host);
+    if (!c.origin.empty()) headers.emplace("Origin", c.origin);
+    const HttpAnswer answer = Send(c.method, c.path, headers, body, c.contentType);
+    EXPECT_EQ(answer.status, c.status) << c.method << " " << c.path << " " << c.host << c.origin;
+    if (!c.error.empty()) {
+      EXPECT_EQ(answer.body, R"({"error":")" + c.error + "\"}");
+    }
+  }
+  // Only the one request from the relay's own page queued a command.
+  EXPECT_EQ(Get("/dev/commands").json().at("commands").size(), 1u);
 }

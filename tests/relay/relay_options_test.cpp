@@ -16,9 +16,6 @@ TEST(RelayOptions, DefaultsServeLoopbackOnTheUsualPort) {
   EXPECT_EQ(result.options.port, 8787);
   EXPECT_EQ(result.options.dataDir, "relay-data");
   EXPECT_EQ(result.options.pluginVersion, "1.6.18");
-  EXPECT_FALSE(result.options.keysFile);
-  EXPECT_TRUE(result.options.holds.empty());
-  EXPECT_FALSE(result.options.showHelp);
 }
 
 TEST(RelayOptions, EveryOptionInBothSpellings) {
@@ -44,7 +41,7 @@ TEST(RelayOptions, MistakesAreReportedNotGuessed) {
   const std::vector<std::vector<std::string>> wrong = {
       {"--port", "70000"}, {"--port", "80x"},    {"--port"},          {"--verbose"},
       {"stray"},           {"--hold", "5"},      {"--hold", "/a:-1"}, {"--hold", "a:5"},
-      {"--hold", "/a:"},   {"--hold", "/a:1e9"}, {"--data="},         {"--host", ""},
+      {"--hold", "/a:"},   {"--hold", "/a:601"}, {"--data="},         {"--host", ""},
   };
   for (const auto& args : wrong) {
     EXPECT_NE(Parse(args).error, "") << args[0] << (args.size() > 1 ? " " + args[1] : "");

@@ -1,6 +1,10 @@
 #include "relay_test_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <system_error>
 
@@ -31,6 +35,9 @@ void RelayTest::StartRelay(RelayServiceConfig config) {
 }
 
 void RelayTest::StopRelay() {
+  for (const int fd : rawConnections)
+    close(fd);
+  rawConnections.clear();
   client.reset();
   relay.reset();
 }
@@ -43,6 +50,25 @@ HttpAnswer ToAnswer(const httplib::Result& result) {
 }
 
 } // namespace
+
+HttpAnswer RelayTest::Send(const std::string& method, const std::string& path,
+                           const httplib::Headers& headers, const std::string& body,
+                           const std::string& contentType) {
+  if (method == "GET") return ToAnswer(client->Get(path.c_str(), headers));
+  return ToAnswer(client->Post(path.c_str(), headers, body, contentType.c_str()));
+}
+
+void RelayTest::SendRaw(const std::string& text) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  rawConnections.push_back(fd);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(relay->port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+}
 
 HttpAnswer RelayTest::Get(const std::string& pathAndQuery) {
   return ToAnswer(client->Get(pathAndQuery.c_str()));

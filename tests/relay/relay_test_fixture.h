@@ -8,6 +8,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "relay/relay_service.h"
 
@@ -38,6 +39,13 @@ protected:
   HttpAnswer Get(const std::string& pathAndQuery);
   HttpAnswer Post(const std::string& pathAndQuery, const std::string& body,
                   const std::string& contentType = "application/json");
+  // A GET (no content type) or POST with headers of the caller's choosing.
+  HttpAnswer Send(const std::string& method, const std::string& path,
+                  const httplib::Headers& headers, const std::string& body = "",
+                  const std::string& contentType = "");
+  // Opens a connection of its own and sends `text` as it is, leaving it open until the relay
+  // stops: for clients that stall or go away mid-request.
+  void SendRaw(const std::string& text);
 
   // Queues through the development endpoint and returns the new id.
   std::string Queue(const nlohmann::json& command);
@@ -50,4 +58,5 @@ protected:
   TemporaryFolder data;
   std::unique_ptr<RelayService> relay;
   std::unique_ptr<httplib::Client> client;
+  std::vector<int> rawConnections;
 };

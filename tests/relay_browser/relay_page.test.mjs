@@ -274,6 +274,20 @@ describe("the relay's web page", () => {
     assert.equal(await page.evaluate(() => window.__ran), undefined);
   });
 
+  test("a command whose plug-in went away is re-queued, then failed, from its card", async () => {
+    await page.fill("#license-key", STAGED_KEY);
+    await chooseCommand("LIST_FILES");
+    const id = await queueThroughForm();
+    assert.equal((await staged.nextCommand()).id, id);
+    await waitForState(id, "in_flight");
+    await card(id).locator("button", { hasText: "Re-queue" }).click();
+    assert.equal((await staged.nextCommand()).id, id);
+    await waitForState(id, "in_flight");
+    await card(id).locator("button", { hasText: "Mark failed" }).click();
+    await waitForState(id, "failed");
+    assert.equal(await card(id).locator(".command-error").textContent(), "marked failed on the relay's page");
+  });
+
   test("the page raised no script or policy errors", () => {
     assert.deepEqual(pageErrors, []);
   });

@@ -1,16 +1,13 @@
 // What TideLoom.ListFiles and TideLoom.DebugContext (and the bridge's LIST_FILES and
 // DEBUG_CONTEXT) report about the files, windows and bridge visible from a context.
 #include <gtest/gtest.h>
-
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "bridge/bridge_state.h"
-#include "functions/schema_functions.h"
 #include "host_solution_fixture.h"
-#include "plugin/function_registry.h"
 #include "schema/context_report.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -34,52 +31,23 @@ constexpr std::string_view kOfficeFiles =
     "\xC3\xA4rzte\nQ\"uote\\B\xC3\xA4"
     "ck\xC2\xB6s";
 
-void SetBridge(bool registered, const std::string& baseUrl, const std::string& registeredFile,
-               const std::string& target, bool waiting) {
-  std::lock_guard<std::mutex> lock(stateMutex());
-  BridgeState& state = bridgeState();
-  state.registered = registered;
-  state.baseUrl = baseUrl;
-  state.registeredFileName = registeredFile;
-  state.schemaTargetFile = target;
-  state.schemaWaiting = waiting;
-}
-
 class FileList : public HostSolutionTest {};
 
 TEST_F(FileList, CurrentFileThenWindowsThenDatabasesEachNameOnce) {
   Load(kOffice);
-  EXPECT_EQ(ListOpenFiles(EnvironmentIn("Sales")), kOfficeFiles);
+  EXPECT_EQ(ListOpenFiles(In("Sales"), bridge.registeredFileName), kOfficeFiles);
 }
 
-TEST_F(FileList, RegisteredFileComesSecondEvenWhenNothingElseShowsIt) {
+TEST_F(FileList, RegisteredFileComesSecondEvenWhenNothingElseShowsItOrNothingIsVisible) {
   Load(kOffice);
-  SetRegisteredFile("Remote Ledger");
-  EXPECT_EQ(ListOpenFiles(EnvironmentIn("Sales")),
+  EXPECT_EQ(ListOpenFiles(In("Sales"), "Remote Ledger"),
             "Sales\nRemote Ledger\n" + std::string(kOfficeFiles.substr(6)));
-  SetRegisteredFile("  INVENTORY\r\n");
-  EXPECT_EQ(ListOpenFiles(EnvironmentIn("Inventory")).substr(0, 16), "Inventory\nSales\n");
-}
-
-TEST_F(FileList, NothingVisibleGivesEmptyText) {
-  EXPECT_EQ(ListOpenFiles(nullptr), "");
-  SetRegisteredFile("Remote");
-  EXPECT_EQ(ListOpenFiles(nullptr), "Remote");
-  Load(R"({"files": [{"name": "Sales", "failing": {"WindowNames": 100, "DatabaseNames": 100}}]})");
-  SetRegisteredFile("");
+  EXPECT_EQ(ListOpenFiles(In("Inventory"), "  INVENTORY\r\n").substr(0, 16), "Inventory\nSales\n");
+  EXPECT_EQ(ListOpenFiles(NoContext(), ""), "");
+  EXPECT_EQ(ListOpenFiles(NoContext(), "Remote"), "Remote");
   // The file a calculation runs in is always visible.
-  EXPECT_EQ(ListOpenFiles(EnvironmentIn("Sales")), "Sales");
-}
-
-TEST_F(FileList, ListFilesFunctionIgnoresParametersAndAnswersThroughTheHost) {
-  Load(kOffice);
-  HostDataVect* parameters = fmhost::NewParameters({"ignored"});
-  EXPECT_EQ(ListFilesFunction({EnvironmentIn("Sales"), parameters}), kOfficeFiles);
-  HostData* result = fmhost::NewResult();
-  EXPECT_EQ(CalculationTrampoline(117, EnvironmentIn("Sales"), parameters, result), 0);
-  EXPECT_EQ(fmhost::ResultText(result), kOfficeFiles);
-  fmhost::DeleteResult(result);
-  fmhost::DeleteParameters(parameters);
+  Load(R"({"files": [{"name": "Sales", "failing": {"WindowNames": 100, "DatabaseNames": 100}}]})");
+  EXPECT_EQ(ListOpenFiles(In("Sales"), ""), "Sales");
 }
 
 class ContextReport : public HostSolutionTest {};
@@ -92,8 +60,8 @@ constexpr std::string_view kOfficeListsJson =
 
 TEST_F(ContextReport, WithoutTargetDescribesTheCurrentFileAndTheBridge) {
   Load(kOffice);
-  SetBridge(true, "http://127.0.0.1:8787", "Sales", "Inventory", true);
-  EXPECT_EQ(BuildContextDebug(EnvironmentIn("Sales"), ""),
+  bridge = {"http://127.0.0.1:8787", "Sales", "Inventory", true, true};
+  EXPECT_EQ(BuildContextDebug(In("Sales"), "", bridge),
             R"({"pluginVersion":"1.6.18","registered":true,"baseUrl":"http://127.0.0.1:8787",)"
             R"("registeredFile":"Sales","pendingTarget":"Inventory","pendingSchemaReady":true,)"
             R"("currentFile":"Sales","targetFile":"Sales",)"
@@ -103,63 +71,44 @@ TEST_F(ContextReport, WithoutTargetDescribesTheCurrentFileAndTheBridge) {
                 R"("targetScriptNames":["Start","TideLoom Live Push"],"livePushVisible":"1"})");
 }
 
-TEST_F(ContextReport, TargetIsShownAsGivenAndQueriedWithoutItsExtension) {
+// A target is shown as given and queried without its extension; only a line that is exactly the
+// script's name counts; a target that is not open lists the current file's scripts.
+TEST_F(ContextReport, TargetIsShownAsGivenWithItsScriptsAndWhetherLivePushIsVisible) {
   Load(kOffice);
-  const auto report =
-      nlohmann::json::parse(BuildContextDebug(EnvironmentIn("Sales"), "Inventory.fmp12"));
-  EXPECT_EQ(report["targetFile"], "Inventory.fmp12");
-  EXPECT_EQ(report["targetScriptNames"],
-            nlohmann::json::array({"Tide Loom Live Push", "TideLoom Live Push 2"}));
-  // Only a line that is exactly the script's name counts.
-  EXPECT_EQ(report["livePushVisible"], "0");
-  EXPECT_EQ(report["registered"], false);
-  EXPECT_EQ(report["pendingSchemaReady"], false);
-}
-
-TEST_F(ContextReport, TargetThatIsNotOpenListsTheCurrentFilesScriptsButNoLivePushCount) {
-  Load(kOffice);
-  const auto report = nlohmann::json::parse(BuildContextDebug(EnvironmentIn("Sales"), "Gone"));
-  EXPECT_EQ(report["targetFile"], "Gone");
-  EXPECT_EQ(report["targetScriptNames"], nlohmann::json::array({"Start", "TideLoom Live Push"}));
-  EXPECT_EQ(report["livePushVisible"], "");
-}
-
-TEST_F(ContextReport, TargetWithQuotesBackslashesAndPilcrowsNamesItself) {
-  Load(kOffice);
-  const std::string target = "Q\"uote\\B\xC3\xA4"
-                             "ck\xC2\xB6s";
-  const auto report = nlohmann::json::parse(BuildContextDebug(EnvironmentIn("Sales"), target));
-  EXPECT_EQ(report["targetFile"], target);
-  EXPECT_EQ(report["targetScriptNames"], nlohmann::json::array({"Other", "TideLoom Live Push"}));
-  EXPECT_EQ(report["livePushVisible"], "1");
+  const struct {
+    std::string target;
+    nlohmann::json scripts;
+    const char* livePushVisible;
+  } cases[] = {
+      {"Inventory.fmp12", {"Tide Loom Live Push", "TideLoom Live Push 2"}, "0"},
+      {"Gone", {"Start", "TideLoom Live Push"}, ""},
+      {"Q\"uote\\B\xC3\xA4"
+       "ck\xC2\xB6s",
+       {"Other", "TideLoom Live Push"},
+       "1"},
+  };
+  for (const auto& c : cases) {
+    const auto report = nlohmann::json::parse(BuildContextDebug(In("Sales"), c.target, bridge));
+    EXPECT_EQ(report["targetFile"], c.target);
+    EXPECT_EQ(report["targetScriptNames"], c.scripts) << c.target;
+    EXPECT_EQ(report["livePushVisible"], c.livePushVisible) << c.target;
+    EXPECT_EQ(report["registered"], false);
+  }
 }
 
 TEST_F(ContextReport, WithoutEnvironmentOnlyTheBridgeIsReported) {
-  SetBridge(false, "https://x.test/\"q\"\\", "", "Pending \xC3\xA4\x01", false);
-  EXPECT_EQ(BuildContextDebug(nullptr, ""),
+  bridge = {"https://x.test/\"q\"\\", "", "Pending \xC3\xA4\x01", false, false};
+  EXPECT_EQ(BuildContextDebug(NoContext(), "", bridge),
             R"({"pluginVersion":"1.6.18","registered":false,"baseUrl":"https://x.test/\"q\"\\",)"
             R"("registeredFile":"","pendingTarget":"Pending ä\u0001","pendingSchemaReady":false,)"
             R"("currentFile":"","targetFile":"","windowName":"","account":"","privilegeSet":"",)"
             R"("windowNames":[],"databaseNames":[],"activeFiles":[],"targetScriptNames":[],)"
             R"("livePushVisible":""})");
-  const auto report = nlohmann::json::parse(BuildContextDebug(nullptr, "X"));
+  const auto report = nlohmann::json::parse(BuildContextDebug(NoContext(), "X", bridge));
   EXPECT_EQ(report["targetFile"], "X");
   EXPECT_EQ(report["pendingTarget"], "Pending \xC3\xA4\x01");
 }
 
-TEST_F(ContextReport, DebugContextFunctionReadsItsOptionalTarget) {
-  Load(kOffice);
-  HostDataVect* none = fmhost::NewParameters({});
-  HostDataVect* inventory = fmhost::NewParameters({"Inventory"});
-  EXPECT_EQ(
-      nlohmann::json::parse(DebugContextFunction({EnvironmentIn("Sales"), none}))["targetFile"],
-      "Sales");
-  HostData* result = fmhost::NewResult();
-  EXPECT_EQ(CalculationTrampoline(118, EnvironmentIn("Sales"), inventory, result), 0);
-  EXPECT_EQ(nlohmann::json::parse(fmhost::ResultText(result))["targetFile"], "Inventory");
-  fmhost::DeleteResult(result);
-  fmhost::DeleteParameters(none);
-  fmhost::DeleteParameters(inventory);
-}
-
 } // namespace
+
+} // namespace tideloom

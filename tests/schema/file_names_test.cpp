@@ -1,12 +1,13 @@
 // How names met in window titles, database lists and bridge state become one file list, and how
 // a name is written into a calculation expression.
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
+#include "core/list_lines.h"
 #include "schema/context_report.h"
-#include "schema/host_list_lines.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -31,34 +32,29 @@ TEST(FileNameList, AsciiCaseVariantsAreListedOnceInTheFirstSpellingAndPlace) {
             Names({"\xC3\x84rzte", "\xC3\xA4rzte"}));
 }
 
-TEST(FileNameNormalisation, WindowTitleIsCutBeforeParenthesisThenBeforeDash) {
-  EXPECT_EQ(NormalizeFileName("Sales - Invoices (Detail)"), "Sales");
-  EXPECT_EQ(NormalizeFileName("Sales (Copy - 2)"), "Sales");
-  EXPECT_EQ(NormalizeFileName("Sales - Copy - 2"), "Sales");
-  EXPECT_EQ(NormalizeFileName("Sales-Invoices(Detail)"), "Sales-Invoices(Detail)");
-  EXPECT_EQ(NormalizeFileName("  Sales  "), "  Sales  ");
+TEST(FileNameNormalisation, WindowTitleIsCutBeforeParenthesisThenDashThenExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Sales - Invoices (Detail)", "Sales"},
+      {"Sales (Copy - 2)", "Sales"},
+      {"Sales - Copy - 2", "Sales"},
+      {"Sales-Invoices(Detail)", "Sales-Invoices(Detail)"},
+      {"  Sales  ", "  Sales  "},
+      {"Inventory.FmP12", "Inventory"}, // in any letter case
+      {"Inventory.FMP12 (2)", "Inventory"},
+      {"a.fmp12", "a"},
+      {".FMP12", ".FMP12"}, // unless it is all there is
+      {"Inventory.fmp12.bak", "Inventory.fmp12.bak"},
+      {"Sales.fmp12 ", "Sales.fmp12 "},
+      {"", ""},
+  };
+  for (const auto& [title, name] : cases)
+    EXPECT_EQ(NormalizeFileName(title), name) << title;
 }
 
-TEST(FileNameNormalisation, ExtensionIsDroppedInAnyLetterCaseUnlessItIsAllThereIs) {
-  EXPECT_EQ(NormalizeFileName("Inventory.fmp12"), "Inventory");
-  EXPECT_EQ(NormalizeFileName("Inventory.FmP12"), "Inventory");
-  EXPECT_EQ(NormalizeFileName("Inventory.FMP12 (2)"), "Inventory");
-  EXPECT_EQ(NormalizeFileName("a.fmp12"), "a");
-  EXPECT_EQ(NormalizeFileName(".fmp12"), ".fmp12");
-  EXPECT_EQ(NormalizeFileName(".FMP12"), ".FMP12");
-  EXPECT_EQ(NormalizeFileName("Inventory.fmp12.bak"), "Inventory.fmp12.bak");
-  EXPECT_EQ(NormalizeFileName("Sales.fmp12 "), "Sales.fmp12 ");
-  EXPECT_EQ(NormalizeFileName(""), "");
-}
-
-TEST(CalculationLiteral, QuotesBackslashesAndPilcrowsAreEscaped) {
-  EXPECT_EQ(QuoteCalcText("Sales"), "\"Sales\"");
+TEST(CalculationLiteral, QuotesBackslashesAndPilcrowsAreEscapedAndOtherBytesPassUnchanged) {
   EXPECT_EQ(QuoteCalcText(""), "\"\"");
   EXPECT_EQ(QuoteCalcText("a\"b\\c"), "\"a\\\"b\\\\c\"");
   EXPECT_EQ(QuoteCalcText("Para\xC2\xB6\xC2\xB6"), "\"Para\\\xC2\xB6\\\xC2\xB6\"");
-}
-
-TEST(CalculationLiteral, OtherBytesPassUnchanged) {
   // Only the pair C2 B6 is a pilcrow: a lone C2, or B6 after another lead byte, is not.
   const std::string text = "\xC3\xA4\xE6\x97\xA5\xC2\xA7\xC3\xB6\xC2\r\n\t\x01'";
   EXPECT_EQ(QuoteCalcText(text), "\"" + text + "\"");
@@ -74,3 +70,5 @@ TEST(HostListLines, SplitsAtCarriageReturnsAndLineFeedsSkippingEmptyLines) {
 }
 
 } // namespace
+
+} // namespace tideloom

@@ -1,14 +1,13 @@
 // The schema snapshot as a solution sees it through TideLoom.GetSchema: the fast route through
 // the fields query, the route through TableNames and FieldNames, and the names in between.
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "functions/schema_functions.h"
 #include "host_solution_fixture.h"
-#include "plugin/function_registry.h"
 #include "schema/schema_snapshot.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -75,14 +74,14 @@ std::string SalesSolutionWith(std::string_view salesMembers) {
 
 class SchemaSnapshot : public HostSolutionTest {};
 
-TEST_F(SchemaSnapshot, CurrentFileIsReadWithTheFieldsQuery) {
+// The current file's exact name behaves like no name; another letter case or the extension is a
+// named file: no query, and the name is kept as given.
+TEST_F(SchemaSnapshot, CurrentFileIsReadWithTheFieldsQueryAndOtherSpellingsByName) {
   Load(kSalesSolution);
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), ""), kSalesByQuery);
-}
-
-TEST_F(SchemaSnapshot, TheCurrentFilesExactNameBehavesLikeNoName) {
-  Load(kSalesSolution);
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), "Sales"), kSalesByQuery);
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), ""), kSalesByQuery);
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Sales"), kSalesByQuery);
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "sales"), SalesByNames("sales"));
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Sales.fmp12"), SalesByNames("Sales.fmp12"));
 }
 
 TEST_F(SchemaSnapshot, HostWhoseQueryFailsIsReadByNames) {
@@ -90,21 +89,13 @@ TEST_F(SchemaSnapshot, HostWhoseQueryFailsIsReadByNames) {
        {R"("questionMark": ["ExecuteSQL"])", R"("failing": {"ExecuteSQL": 8309})"}) {
     SCOPED_TRACE(failure);
     Load(SalesSolutionWith(failure));
-    EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), ""), SalesByNames("Sales"));
+    EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), ""), SalesByNames("Sales"));
   }
-}
-
-TEST_F(SchemaSnapshot, AnotherSpellingOfTheCurrentFileIsAskedForByName) {
-  Load(kSalesSolution);
-  // Another letter case or the extension is a named file: no query, and the name is kept as given.
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), "sales"), SalesByNames("sales"));
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), "Sales.fmp12"),
-            SalesByNames("Sales.fmp12"));
 }
 
 TEST_F(SchemaSnapshot, NamedFileIsDescribedFromAnotherFilesContext) {
   Load(kSalesSolution);
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), "Other"),
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Other"),
             R"({"file":"Other","account":"Jürgen","tables":[)"
             R"({"name":"Notes","fields":[{"name":"Text","type":"","class":""},)"
             R"({"name":"Created","type":"","class":""}]}],)"
@@ -121,8 +112,7 @@ TEST_F(SchemaSnapshot, UnusableCustomFunctionListFallsBackToTheCallingFiles) {
     solution.replace(solution.find(anchor), anchor.size(),
                      R"({"name": "Other", )" + std::string(failure) + ",");
     Load(solution);
-    const auto snapshot =
-        nlohmann::json::parse(BuildSchemaSnapshot(EnvironmentIn("Sales"), "Other"));
+    const auto snapshot = nlohmann::json::parse(BuildSchemaSnapshot(In("Sales"), "Other"));
     EXPECT_EQ(snapshot["customFunctions"], nlohmann::json::array({"Tax"}));
   }
 }
@@ -130,18 +120,18 @@ TEST_F(SchemaSnapshot, UnusableCustomFunctionListFallsBackToTheCallingFiles) {
 TEST_F(SchemaSnapshot, NoTablesByEitherRouteGivesAnEmptyObject) {
   Load(R"({"files": [{"name": "Bare", "scripts": [{"name": "Only"}], "layouts": ["L"]},
                      {"name": "Sales"}]})");
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Bare"), ""), "{}");
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), "Bare"), "{}");
-  EXPECT_EQ(BuildSchemaSnapshot(EnvironmentIn("Sales"), "Not Open"), "{}");
-  EXPECT_EQ(BuildSchemaSnapshot(nullptr, ""), "{}");
-  EXPECT_EQ(BuildSchemaSnapshot(nullptr, "Sales"), "{}");
+  EXPECT_EQ(BuildSchemaSnapshot(In("Bare"), ""), "{}");
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Bare"), "{}");
+  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Not Open"), "{}");
+  EXPECT_EQ(BuildSchemaSnapshot(NoContext(), ""), "{}");
+  EXPECT_EQ(BuildSchemaSnapshot(NoContext(), "Sales"), "{}");
 }
 
 TEST_F(SchemaSnapshot, TableWithoutFieldsIsListedWhenReadByNames) {
   Load(R"({"files": [{"name": "Sales", "questionMark": ["ExecuteSQL"],
                       "tables": [{"name": "Empty"}, {"name": "SysLog", "fields": [{"name": "At"}]}]}]})");
   EXPECT_EQ(
-      BuildSchemaSnapshot(EnvironmentIn("Sales"), ""),
+      BuildSchemaSnapshot(In("Sales"), ""),
       R"({"file":"Sales","account":"Admin","tables":[{"name":"Empty","fields":[]},)"
       R"({"name":"SysLog","fields":[{"name":"At","type":"","class":""}]}],)"
       R"("scripts":[],"layouts":[],"valueLists":[],"privilegeSets":[],"customFunctions":[]})");
@@ -151,7 +141,7 @@ TEST_F(SchemaSnapshot, TableListedTwiceByTheHostIsWrittenOnceWithItsFieldsOnce) 
   Load(R"({"files": [{"name": "Sales", "questionMark": ["ExecuteSQL"],
                       "tables": [{"name": "A", "fields": [{"name": "x"}]}, {"name": "B"},
                                  {"name": "A", "fields": [{"name": "y"}]}]}]})");
-  const auto snapshot = nlohmann::json::parse(BuildSchemaSnapshot(EnvironmentIn("Sales"), ""));
+  const auto snapshot = nlohmann::json::parse(BuildSchemaSnapshot(In("Sales"), ""));
   EXPECT_EQ(snapshot["tables"],
             nlohmann::json::parse(R"([{"name":"A","fields":[{"name":"x","type":"","class":""}]},)"
                                   R"({"name":"B","fields":[]}])"));
@@ -178,60 +168,35 @@ constexpr const char* kAwkwardSolution = R"({
 constexpr const char* kAwkwardFile = "Q\"uote\\B\xC3\xA4"
                                      "ck\xC2\xB6s";
 
-void ExpectAwkwardNamesRoundTrip(const nlohmann::json& snapshot, bool withTypes) {
-  EXPECT_EQ(snapshot["file"], kAwkwardFile);
-  EXPECT_EQ(snapshot["account"], "Ann \"Q\" \\ O'Neil");
-  ASSERT_EQ(snapshot["tables"].size(), 2u);
+// The awkward file's snapshot by the fields query; by names, types and classes are empty.
+nlohmann::json AwkwardSnapshot(bool withTypes) {
+  nlohmann::json snapshot = nlohmann::json::parse(R"({"file":"Q\"uote\\B\u00e4ck\u00b6s",
+    "account":"Ann \"Q\" \\ O'Neil",
+    "tables":[{"name":"T\"ab\\le\u00b6","fields":[
+                {"name":"Fi\u0001eld\ttab","type":"varchar","class":"Normal"},
+                {"name":"Gr\u00f6\u00dfe \u65e5\u672c","type":"decimal","class":"Calculated"}]},
+              {"name":"\u00c4rzte","fields":[{"name":"x\"y\\z","type":"varchar","class":"Normal"}]}],
+    "scripts":["Say \"hi\"","Back\\slash"],"layouts":["\u00dcbersicht"],"valueLists":["Tab\there"],
+    "privilegeSets":["Ctl\u001f"],"customFunctions":["F\u00fcnf"]})");
   // "T" sorts before the non-ASCII letter, so both routes give the same order here.
-  const nlohmann::json& quoteTable = snapshot["tables"][0];
-  const nlohmann::json& letterTable = snapshot["tables"][1];
-  EXPECT_EQ(quoteTable["name"], "T\"ab\\le\xC2\xB6");
-  ASSERT_EQ(quoteTable["fields"].size(), 2u);
-  EXPECT_EQ(quoteTable["fields"][0]["name"], "Fi\x01"
-                                             "eld\ttab");
-  EXPECT_EQ(quoteTable["fields"][1]["name"], "Gr\xC3\xB6\xC3\x9F"
-                                             "e \xE6\x97\xA5\xE6\x9C\xAC");
-  EXPECT_EQ(quoteTable["fields"][0]["type"], withTypes ? "varchar" : "");
-  EXPECT_EQ(quoteTable["fields"][1]["class"], withTypes ? "Calculated" : "");
-  EXPECT_EQ(letterTable["name"], "\xC3\x84rzte");
-  EXPECT_EQ(letterTable["fields"][0]["name"], "x\"y\\z");
-  EXPECT_EQ(snapshot["scripts"], nlohmann::json::array({"Say \"hi\"", "Back\\slash"}));
-  EXPECT_EQ(snapshot["layouts"], nlohmann::json::array({"\xC3\x9C"
-                                                        "bersicht"}));
-  EXPECT_EQ(snapshot["valueLists"], nlohmann::json::array({"Tab\there"}));
-  EXPECT_EQ(snapshot["privilegeSets"], nlohmann::json::array({"Ctl\x1f"}));
-  EXPECT_EQ(snapshot["customFunctions"], nlohmann::json::array({"F\xC3\xBCnf"}));
+  for (auto& table : snapshot["tables"])
+    for (auto& field : table["fields"])
+      if (!withTypes) field["type"] = field["class"] = "";
+  return snapshot;
 }
 
 TEST_F(SchemaSnapshot, AwkwardNamesSurviveTheQueryRoute) {
   Load(kAwkwardSolution);
-  const std::string text = BuildSchemaSnapshot(EnvironmentIn(kAwkwardFile), "");
+  const std::string text = BuildSchemaSnapshot(In(kAwkwardFile), "");
   EXPECT_NE(text.find(R"("name":"Fi\u0001eld\ttab")"), std::string::npos) << text;
-  ExpectAwkwardNamesRoundTrip(nlohmann::json::parse(text), true);
+  EXPECT_EQ(nlohmann::json::parse(text), AwkwardSnapshot(true));
 }
 
 TEST_F(SchemaSnapshot, AwkwardNamesSurviveTheNamedRoute) {
   Load(kAwkwardSolution);
-  const std::string text = BuildSchemaSnapshot(EnvironmentIn("Sales"), kAwkwardFile);
+  const std::string text = BuildSchemaSnapshot(In("Sales"), kAwkwardFile);
   EXPECT_NE(text.find(R"("file":"Q\"uote\\B)"), std::string::npos) << text;
-  ExpectAwkwardNamesRoundTrip(nlohmann::json::parse(text), false);
-}
-
-TEST_F(SchemaSnapshot, GetSchemaReadsItsOptionalFileParameterThroughTheHost) {
-  Load(kSalesSolution);
-  HostExprEnv* environment = EnvironmentIn("Sales");
-  HostDataVect* none = fmhost::NewParameters({});
-  HostDataVect* empty = fmhost::NewParameters({""});
-  HostDataVect* other = fmhost::NewParameters({"Other"});
-  EXPECT_EQ(GetSchemaFunction({environment, empty}), kSalesByQuery);
-  EXPECT_EQ(nlohmann::json::parse(GetSchemaFunction({environment, other}))["file"], "Other");
-  HostData* result = fmhost::NewResult();
-  EXPECT_EQ(CalculationTrampoline(108, environment, none, result), 0);
-  EXPECT_EQ(fmhost::ResultText(result), kSalesByQuery);
-  fmhost::DeleteResult(result);
-  fmhost::DeleteParameters(none);
-  fmhost::DeleteParameters(empty);
-  fmhost::DeleteParameters(other);
+  EXPECT_EQ(nlohmann::json::parse(text), AwkwardSnapshot(false));
 }
 
 // The rows of the fields query, read on their own.
@@ -265,3 +230,5 @@ TEST(FieldQueryRows, RowsWithoutTwoSeparatorsAreSkippedAndPartsAreTakenAsTheyAre
 }
 
 } // namespace
+
+} // namespace tideloom

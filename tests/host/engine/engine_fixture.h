@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -40,6 +41,22 @@ protected:
     EXPECT_NE(0, result.error) << expression;
     EXPECT_EQ("", result.value.text) << expression;
     return result.error;
+  }
+
+  // One expression evaluated in `file` and its text, or its error when `error` is not 0.
+  struct Case {
+    const char* expression;
+    std::string text;
+    int error = 0;
+    std::string file = "";
+  };
+  void ExpectAll(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) {
+      if (c.error != 0)
+        EXPECT_EQ(c.error, Error(c.expression, c.file)) << c.expression;
+      else
+        EXPECT_EQ(c.text, Text(c.expression, c.file)) << c.expression;
+    }
   }
 
   std::shared_ptr<Solution> solution;

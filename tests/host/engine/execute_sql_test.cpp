@@ -1,5 +1,6 @@
 // ExecuteSQL over FileMaker's system tables of the context file.
 #include <algorithm>
+#include <sstream>
 
 #include "engine_fixture.h"
 
@@ -62,18 +63,14 @@ TEST_F(ExecuteSqlTest, EachFileQueriesItsOwnFieldsAndNullsReadEmpty) {
 }
 
 TEST_F(ExecuteSqlTest, BadOrHarmfulQueriesAnswerQuestionMarkAndChangeNothing) {
-  const char* const refused[] = {
-      "SELEC 1",
-      "",
-      "SELECT * FROM NoSuchTable",
-      "DELETE FROM FileMaker_Fields",
-      "DROP TABLE FileMaker_Fields",
-      "INSERT INTO FileMaker_Tables (TableName) VALUES ('x')",
-      "ATTACH DATABASE 'tideloom_engine_attach.db' AS other",
-      "PRAGMA table_info(FileMaker_Fields)",
-      "SELECT 1; DELETE FROM FileMaker_Fields",
-      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT COUNT(*) FROM c"};
-  for (const char* sql : refused)
+  // One query per '|'.
+  std::istringstream refused(
+      "SELEC 1||SELECT * FROM NoSuchTable|DELETE FROM FileMaker_Fields|DROP TABLE FileMaker_Fields|"
+      "INSERT INTO FileMaker_Tables (TableName) VALUES ('x')|"
+      "ATTACH DATABASE 'tideloom_engine_attach.db' AS other|PRAGMA table_info(FileMaker_Fields)|"
+      "SELECT 1; DELETE FROM FileMaker_Fields|"
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT COUNT(*) FROM c");
+  for (std::string sql; std::getline(refused, sql, '|');)
     EXPECT_EQ("?", Sql(sql)) << sql;
   EXPECT_EQ("24", Sql("SELECT COUNT(*) FROM FileMaker_Fields"));
 }

@@ -9,9 +9,10 @@
 namespace fmhost {
 namespace {
 
-std::string ParseError(const std::string& json) {
+// The message of the SolutionError that reading gives, or "no error".
+template <typename Read> std::string ErrorOf(Read read) {
   try {
-    ParseSolution(json);
+    read();
   } catch (const SolutionError& error) {
     return error.what();
   }
@@ -88,7 +89,7 @@ TEST(SolutionTest, MalformedSolutionsAreRefusedWithMessagesNamingThePlace) {
        "solution: activeFile \"C\" names none of the files"},
   };
   for (const Case& c : cases) {
-    const std::string message = ParseError(c.json);
+    const std::string message = ErrorOf([&] { ParseSolution(c.json); });
     EXPECT_EQ(0u, message.find(c.message)) << c.json << "\n  gave: " << message;
   }
 }
@@ -101,14 +102,7 @@ TEST(SolutionTest, LoadingNamesTheFileInItsMessages) {
   std::ofstream(path, std::ios::binary) << R"({"files": [{"name": "Disk"}]})";
   EXPECT_EQ("Disk", LoadSolutionFile(name).activeFile);
   std::ofstream(path, std::ios::binary) << R"({"files": 3})";
-  const auto loadError = [&] {
-    try {
-      LoadSolutionFile(name);
-    } catch (const SolutionError& error) {
-      return std::string(error.what());
-    }
-    return std::string("no error");
-  };
+  const auto loadError = [&] { return ErrorOf([&] { LoadSolutionFile(name); }); };
   EXPECT_EQ(name + ": solution: files must be an array", loadError());
   std::filesystem::remove(path);
   EXPECT_EQ("cannot read the solution file " + name, loadError());

@@ -3,9 +3,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "plugin/host_call_record.h"
+#include "hostapi/host_call_record.h"
 
 #if defined(_WIN32)
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
@@ -49,12 +50,14 @@ const HostText* ParameterText(const HostDataVect* parameters, uint32_t index) {
   return lastError.code == 0 ? FM_Data_GetAsText(value, Fresh()) : nullptr;
 }
 
-// A host text holding UTF-8, deleted with the guard.
+// A host text holding UTF-8, deleted with the guard; null when the host failed to make it.
 struct OwnedText {
   explicit OwnedText(const std::string& utf8) : text(FM_Text_Constructor1(Fresh())) {
-    FM_Text_Assign(text, utf8.c_str(), 1, Fresh());
+    if (text != nullptr) FM_Text_Assign(text, utf8.c_str(), 1, Fresh());
   }
-  ~OwnedText() { FM_Text_Delete(text, Fresh()); }
+  ~OwnedText() {
+    if (text != nullptr) FM_Text_Delete(text, Fresh());
+  }
   OwnedText(const OwnedText&) = delete;
   OwnedText& operator=(const OwnedText&) = delete;
   HostText* text;
@@ -63,7 +66,33 @@ struct OwnedText {
 void SetResult(HostData* result, const std::string& utf8) {
   OwnedText text(utf8);
   const HostLocale* locale = FM_Data_GetLocale(result, Fresh());
-  FM_Data_SetAsText(result, text.text, locale, 1, Fresh());
+  if (text.text != nullptr) FM_Data_SetAsText(result, text.text, locale, 1, Fresh());
+}
+
+// Calls the host once more when the library is unloaded, after shutdown.
+struct LateCall {
+  bool armed = false;
+  ~LateCall() {
+    if (armed) FM_Text_Constructor1(Fresh());
+  }
+} lateCall;
+
+// Breaks one of the host's rules, as a faulty plug-in would.
+void Misbehave(const std::string& how, HostData* result) {
+  if (how == "thread") {
+    std::thread([] { FM_Text_Constructor1(Fresh()); }).join();
+  } else if (how == "forged") {
+    FM_Text_GetSize(reinterpret_cast<const HostText*>(&lastRecord), Fresh());
+  } else if (how == "wrong kind") {
+    FM_DataVect_Size(reinterpret_cast<const HostDataVect*>(result), Fresh());
+  } else if (how == "late") {
+    lateCall.armed = true;
+  } else if (how == "leak") { // one of each kind it can make
+    FM_Text_Constructor1(Fresh());
+    FM_Data_Constructor1(Fresh());
+    FM_ExprEnv_Constructor1(Fresh());
+    FM_QuadChar_Constructor2('L', 'e', 'a', 'k', Fresh());
+  }
 }
 
 // Evaluates in an environment; "error N" for an evaluation error.
@@ -91,11 +120,11 @@ std::string Joined(const std::vector<std::string>& parts, const char* separator)
   return joined;
 }
 
-const char* const kNames[] = {"Fake.Echo", "Fake.Eval",        "Fake.StartScript", "Fake.Units",
-                              "Fake.Fail", "Fake.OnIdle",      "Fake.LastCall",    "Fake.Log",
-                              "Fake.Mark", "Fake.ContextEval", "Fake.Pair"};
-constexpr int16_t kMin[] = {0, 1, 1, 1, 1, 1, 0, 0, 1, 1, 2};
-constexpr int16_t kMax[] = {-1, 1, 2, 1, 1, 1, 0, 0, 1, 1, 3};
+const char* const kNames[] = {"Fake.Echo",        "Fake.Eval",   "Fake.StartScript", "Fake.Units",
+                              "Fake.Fail",        "Fake.OnIdle", "Fake.Log",         "Fake.Mark",
+                              "Fake.ContextEval", "Fake.Pair",   "Fake.Misbehave"};
+constexpr int16_t kMin[] = {0, 1, 1, 1, 1, 1, 0, 1, 1, 2, 1};
+constexpr int16_t kMax[] = {-1, 1, 2, 1, 1, 1, 0, 1, 1, 3, 1};
 constexpr int16_t kFirstId = 200;
 constexpr uint32_t kFlags = 0x00FFFF7E;
 
@@ -111,8 +140,8 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
   std::string answer = "OK";
   int16_t code = 0;
   switch (id - kFirstId) {
-  case 0:  // Echo
-  case 10: // Pair
+  case 0: // Echo
+  case 9: // Pair
     answer = Joined(args, "|");
     break;
   case 1:
@@ -140,19 +169,12 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
     idleAction = args[0];
     break;
   case 6:
-    answer = "v=" + std::to_string(lastRecord.interfaceVersion) +
-             " m=" + std::to_string(lastRecord.message) +
-             " p=" + std::to_string(lastRecord.param1) +
-             " c=" + std::to_string(lastRecord.bufferCapacity) +
-             " r=" + std::to_string(lastRecord.result);
-    break;
-  case 7:
     answer = Joined(eventLog, ",");
     break;
-  case 8:
+  case 7:
     eventLog.push_back(args[0] + "@" + EvaluateIn(environment, "Get(FileName)"));
     break;
-  case 9: { // evaluates before and after binding a new environment to the current context
+  case 8: { // evaluates before and after binding a new environment to the current context
     HostExprEnv* fresh = FM_ExprEnv_Constructor1(Fresh());
     const std::string before = EvaluateIn(fresh, args[0]);
     const int16_t bound = lastRecord.currentEnvironment(fresh);
@@ -161,6 +183,9 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
     FM_ExprEnv_Delete(fresh, Fresh());
     break;
   }
+  case 10:
+    Misbehave(args[0], result);
+    break;
   default:
     break;
   }
@@ -172,12 +197,14 @@ int64_t Startup(int16_t interfaceVersion) {
   eventLog.push_back("startup");
   if (interfaceVersion < 56) return -2;
   HostQuadChar* pluginId = FM_QuadChar_Constructor2('F', 'k', 'P', 'l', Fresh());
+  if (pluginId == nullptr) return -2;
   int64_t outcome = -2;
   for (int16_t i = 0; i < static_cast<int16_t>(std::size(kNames)); ++i) {
     const int16_t id = static_cast<int16_t>(kFirstId + i);
     OwnedText name(kNames[i]);
     OwnedText prototype(std::string(kNames[i]) + "( ... )");
     OwnedText description("Fake function " + std::to_string(id) + " \xE2\x9C\x93");
+    if (!name.text || !prototype.text || !description.text) continue;
     const int16_t code = FM_ExprEnv_RegisterExternalFunctionEx(
         pluginId, id, name.text, prototype.text, description.text, kMin[i], kMax[i], kFlags, Call,
         Fresh());
@@ -191,6 +218,7 @@ void Shutdown(int16_t interfaceVersion) {
   eventLog.push_back("shutdown");
   if (interfaceVersion < 56) return;
   HostQuadChar* pluginId = FM_QuadChar_Constructor2('F', 'k', 'P', 'l', Fresh());
+  if (pluginId == nullptr) return;
   for (int16_t i = 0; i < static_cast<int16_t>(std::size(kNames)); ++i)
     FM_ExprEnv_UnRegisterExternalFunction(pluginId, static_cast<int16_t>(kFirstId + i), Fresh());
   FM_QuadChar_Delete(pluginId, Fresh());
@@ -207,12 +235,6 @@ void Idle(HostCallRecord* record) {
                              ? StartScript("", target)
                              : StartScript(target.substr(0, slash), target.substr(slash + 1));
     eventLog.push_back("started=" + std::to_string(code));
-  } else if (action == "probe") {
-    // Calls both callbacks straight from the record, whatever they point to.
-    OwnedText script("Probe");
-    const int16_t started = record->startScript(nullptr, script.text, 2, nullptr);
-    const int16_t bound = record->currentEnvironment(nullptr);
-    eventLog.push_back("probe=" + std::to_string(started) + "/" + std::to_string(bound));
   }
   eventLog.push_back("idle-end");
 }

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 
 #include "runtime_test_support.h"
@@ -61,7 +64,8 @@ protected:
   }
 
   const std::filesystem::path folder_ = std::filesystem::temp_directory_path();
-  const std::string unique_ = std::to_string(reinterpret_cast<std::uintptr_t>(this) % 100000);
+  // Test programs may run side by side, each with the same addresses.
+  const std::string unique_ = std::to_string(std::random_device{}());
   const std::filesystem::path solution_ = folder_ / ("fmhost_test_solution_" + unique_ + ".json");
   const std::filesystem::path scenario_ = folder_ / ("fmhost_test_scenario_" + unique_ + ".txt");
 };
@@ -72,12 +76,11 @@ TEST_F(FmhostCommandTest, DescribePrintsStartupResultStringsAndFunctionsAsOneJso
   ASSERT_EQ(run.OutLines().size(), 1u) << run.out;
   const json description = json::parse(run.out);
   EXPECT_EQ(description["startupResult"], 76);
-  EXPECT_EQ(description["strings"]["128"], "Fake Plug-in");
-  EXPECT_EQ(description["strings"]["129"], "Tests the host: \xC3\xA9 \xF0\x9F\x98\x80");
-  EXPECT_EQ(description["strings"]["130"], "\xEF\xBF\xBDx")
-      << "a lone surrogate comes out as U+FFFD";
-  EXPECT_EQ(description["strings"]["131"], "FkPl1nnYYnn");
-  EXPECT_EQ(description["strings"]["132"], "https://example.invalid/help");
+  // 130 answers a lone surrogate, which comes out as U+FFFD.
+  const json strings =
+      json::parse(R"j({"128":"Fake Plug-in","129":"Tests the host: \u00e9 \ud83d\ude00",)j"
+                  R"j("130":"\ufffdx","131":"FkPl1nnYYnn","132":"https://example.invalid/help"})j");
+  EXPECT_EQ(description["strings"], strings);
   EXPECT_EQ(run.err.find("undeleted"), std::string::npos) << run.err;
   const json& functions = description["functions"];
   ASSERT_EQ(functions.size(), 11u);
@@ -109,7 +112,7 @@ TEST_F(FmhostCommandTest, APluginThatDeclinesToStartFailsTheRunButIsStillDescrib
   EXPECT_EQ(json::parse(once.out)["startupResult"], -2) << "no plug-in ID, nothing registered";
 }
 
-TEST_F(FmhostCommandTest, JsonModePrintsOneParsableLinePerEvaluation) {
+TEST_F(FmhostCommandTest, ResultsPrintAsOneJsonLineEachOrAsText) {
   const CommandRun run = Run({"--json", "--eval", "Fake.Echo ( \"a\" ; \"b\xC3\xA9\" )", "--eval",
                               "Fake.Nothing", "--eval", "\"line\" & Char ( 13 ) & \"\\\"q\\\"\"",
                               "--eval", "Fake.Echo ( \"\xFF\xC3\" )"});
@@ -127,13 +130,12 @@ TEST_F(FmhostCommandTest, JsonModePrintsOneParsableLinePerEvaluation) {
   EXPECT_EQ(parsed[2]["result"], "line\r\"q\"");
   EXPECT_EQ(parsed[3]["expr"], "Fake.Echo ( \"\xEF\xBF\xBD\xEF\xBF\xBD\" )");
   EXPECT_EQ(parsed[3]["result"], "\xEF\xBF\xBD\xEF\xBF\xBD");
-}
 
-TEST_F(FmhostCommandTest, TextModePrintsResultsAndErrorsAsText) {
-  const CommandRun run = Run({"--eval", "Fake.Echo ( 1 ; 2 )", "--eval", "Fake.Pair ( 1 )",
-                              "--eval", "\"a\" & Char ( 13 ) & \"b\""});
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out, "1|2\n? (error 1201)\na\nb\n");
+  const CommandRun text = Run({"--eval", "Fake.Echo ( 1 ; 2 )", "--eval", "Fake.Pair ( 1 )",
+                               "--eval", "\"a\" & Char ( 13 ) & \"b\""});
+  EXPECT_EQ(text.exitCode, 0);
+  EXPECT_EQ(text.out, "1|2\n? (error 1201)\na\nb\n")
+      << "text mode: errors as text, returns as lines";
 }
 
 TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
@@ -202,6 +204,35 @@ TEST_F(FmhostCommandTest, BadScenariosAreReportedWithTheirLineBeforeAnythingRuns
     EXPECT_EQ(run.exitCode, 2) << sample.scenario;
     EXPECT_NE(run.err.find(sample.message), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
+  }
+}
+
+// Each row is a plug-in breaking one of the host's rules; fmhost stops it or reports it at the
+// end, and exits with 3.
+TEST_F(FmhostCommandTest, APluginThatBreaksAHostRuleIsStoppedWithAMessageAndExitStatusThree) {
+  const struct {
+    const char* misbehaviour;
+    const char* message;
+  } cases[] = {
+      {"thread", "the plug-in called FM_Text_Constructor1 on another thread than the one that "
+                 "loaded it"},
+      {"late", "the plug-in called FM_Text_Constructor1 after shutdown"},
+      {"forged", "the plug-in called FM_Text_GetSize with .*, which is no live host text"},
+      {"wrong kind",
+       "the plug-in called FM_DataVect_Size with .*, which is no live host parameter vector"},
+      {"leak", "the plug-in left host objects undeleted: 1 texts, 1 data values, 0 parameter "
+               "vectors, 1 environments, 1 plug-in IDs"},
+  };
+  for (const auto& sample : cases) {
+    const std::string expression =
+        "Fake.Misbehave ( \"" + std::string(sample.misbehaviour) + "\" )";
+    EXPECT_EXIT(
+        {
+          const CommandRun run = Run({"--eval", expression});
+          std::fputs(run.err.c_str(), stderr);
+          std::exit(run.exitCode);
+        },
+        ::testing::ExitedWithCode(3), sample.message);
   }
 }
 

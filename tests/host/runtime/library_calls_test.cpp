@@ -49,18 +49,12 @@ TEST_F(LibraryCallsTest, TextsAreUtf16AndEachIllFormedUtf8SequenceIsOneReplaceme
   } cases[] = {
       {"a\xC3\xA9\xF0\x9F\x98\x80", u"a\u00E9\xD83D\xDE00"}, // a pair outside the basic plane
       {"\xFF", u"\xFFFD"},
-      {"a\xC3", u"a\xFFFD"}, // cut short at the end
-      {"\xE2\x82"
-       "b",
-       u"\xFFFD"
-       u"b"},                                            // one subpart of a three-byte form
+      {"a\xC3", u"a\xFFFD"},                             // cut short at the end
+      {"\xE2\x82z", u"\xFFFDz"},                         // one subpart of a three-byte form
       {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},           // an encoded surrogate
       {"\xC0\xAF", u"\xFFFD\xFFFD"},                     // overlong
       {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"}, // past U+10FFFF
-      {"\xF0\x9F\x98"
-       "A",
-       u"\xFFFD"
-       u"A"},
+      {"\xF0\x9F\x98z", u"\xFFFDz"},
       {"\x80\xBF", u"\xFFFD\xFFFD"}, // lone trailing bytes
   };
   for (const auto& sample : cases) {
@@ -149,34 +143,9 @@ TEST_F(LibraryCallsTest, BadErrorRecordsAndHandlesThePluginDoesNotOwnOrThatAreGo
   EXPECT_EQ(error.code, 0) << "the value's text must still be alive";
   FM_Data_Delete(data, Fresh());
   EXPECT_EQ(error.code, 0);
-  FM_Data_Delete(data, Fresh()); // twice
-  EXPECT_EQ(error.code, 2);
-  FM_Text_Assign(nullptr, "x", 1, Fresh());
-  EXPECT_EQ(error.code, 2);
   Text text;
   FM_Text_Assign(text.text, nullptr, 1, Fresh());
   EXPECT_EQ(error.code, 2);
-  EXPECT_EQ(FM_DataVect_Size(reinterpret_cast<HostDataVect*>(text.text), Fresh()), 0u);
-  EXPECT_EQ(error.code, 2) << "a text is no parameter vector";
-}
-
-TEST_F(LibraryCallsTest, LiveObjectsCountWhatThePluginMadeAndHasNotDeleted) {
-  HostText* text = FM_Text_Constructor1(Fresh());
-  HostData* data = FM_Data_Constructor1(Fresh());
-  HostExprEnv* environment = FM_ExprEnv_Constructor1(Fresh());
-  HostQuadChar* id = FM_QuadChar_Constructor2('T', 'd', 'L', 'm', Fresh());
-  fmhost::LiveObjectCounts counts = fmhost::LiveHostObjectCounts();
-  EXPECT_EQ(counts.texts, 1u); // the value's own text is not counted
-  EXPECT_EQ(counts.data, 1u);
-  EXPECT_EQ(counts.environments, 1u);
-  EXPECT_EQ(counts.quadChars, 1u);
-  EXPECT_EQ(fmhost::LiveHostObjects(), 4u);
-  FM_Text_Delete(text, Fresh());
-  FM_Data_Delete(data, &error);
-  FM_ExprEnv_Delete(environment, &error);
-  FM_QuadChar_Delete(id, &error);
-  EXPECT_EQ(error.code, 0);
-  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
 }
 
 TEST_F(LibraryCallsTest, ParameterVectorsHandOutTheirValuesWithTheHostLocale) {

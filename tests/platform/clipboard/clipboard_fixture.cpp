@@ -6,6 +6,8 @@
 
 #include "platform/text_conversion.h"
 
+namespace tideloom {
+
 namespace {
 
 ClipboardPort real{};
@@ -49,8 +51,9 @@ void ClipboardTest::SetUp() {
     return opened;
   };
   port.closeClipboard = [] {
-    ++closes;
-    return real.closeClipboard();
+    const bool closed = real.closeClipboard();
+    closes += closed ? 1 : 0;
+    return closed;
   };
   port.registerClipboardFormat = [](const char16_t* name) -> uint32_t {
     if (!faults.refusedName.empty() && faults.refusedName == name) return 0;
@@ -151,6 +154,11 @@ bool ClipboardTest::ReadRawId(uint32_t formatId, std::string& bytes) {
   return true;
 }
 
+bool ClipboardTest::Holds(std::string_view formatName) {
+  std::string bytes;
+  return ReadRawId(formatName.empty() ? kUnicodeTextFormat : FormatId(formatName), bytes);
+}
+
 std::vector<uint32_t> ClipboardTest::FormatIds() {
   std::vector<uint32_t> ids;
   DirectOpen clipboard;
@@ -186,3 +194,5 @@ std::string UnicodeTextBlock(std::u16string_view text) {
   bytes.append(2, '\0');
   return bytes;
 }
+
+} // namespace tideloom

@@ -12,6 +12,8 @@
 
 #include "platform/clipboard_port.h"
 
+namespace tideloom {
+
 // Faults to inject; the defaults inject none. A countdown of N lets N calls through first.
 struct ClipboardFaults {
   bool openFails = false;
@@ -19,7 +21,7 @@ struct ClipboardFaults {
   int locksBeforeFailure = -1;
   int lockFailures = 1 << 30; // how many locks fail once the countdown has run out
   int handOversBeforeFailure = -1;
-  std::u16string refusedName;               // registration of this name fails
+  std::u16string refusedName = {};          // registration of this name fails
   uint32_t errorAtEndOfEnumeration = 0;     // left as the last error when the enumeration ends
   std::size_t reportedSizeLimit = SIZE_MAX; // GlobalSize answers at most this
 };
@@ -44,11 +46,8 @@ protected:
   static void PutRawItems(const std::vector<RawItem>& items);
   static void PutRaw(std::string_view formatName, std::string_view bytes);
   static void PutText(std::string_view utf8);
-  // The whole block under a format name or id; false when the clipboard holds none.
-  static bool ReadRaw(std::string_view formatName, std::string& bytes) {
-    return ReadRawId(FormatId(formatName), bytes);
-  }
-  static bool ReadRawId(uint32_t formatId, std::string& bytes);
+  // Whether the clipboard holds the format; "" stands for the Unicode text.
+  static bool Holds(std::string_view formatName);
   static uint32_t FormatId(std::string_view formatName);
   static void EmptyClipboardNow();
   // The ids on the clipboard in enumeration order.
@@ -61,5 +60,10 @@ protected:
   }
 
 private:
+  // The whole block under a format id; false when the clipboard holds none.
+  static bool ReadRawId(uint32_t formatId, std::string& bytes);
+
   ClipboardPort saved_{};
 };
+
+} // namespace tideloom

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <random>
-#include <thread>
 
 #include "platform/http.h"
+
+namespace tideloom {
 
 namespace {
 
@@ -81,16 +81,6 @@ bool HasHeader(const RecordedRequest& request, const std::string& name) {
                      [&](const auto& header) { return Lower(header.first) == Lower(name); });
 }
 
-int OpenRawListener() { return FetchJson("/peer/listen-raw").value("port", 0); }
-
-std::string RawFirstBytes(int port) {
-  // The peer keeps the bytes before it closes the connection, so this normally answers at once.
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    const nlohmann::json raw = FetchJson("/peer/raw?port=" + std::to_string(port));
-    if (raw.value("done", false)) return Unhex(raw.value("firstBytesHex", std::string()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return "";
-}
-
 int FreePort() { return FetchJson("/peer/free-port").value("port", 0); }
+
+} // namespace tideloom

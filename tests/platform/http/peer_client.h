@@ -2,12 +2,16 @@
 // The peer is a separate native program that ctest starts before these tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "peer/hex.h"
+#include "peer/peer_protocol.h"
+
+namespace tideloom {
 
 struct RecordedRequest {
   std::string method;
@@ -35,9 +39,23 @@ RecordedRequest OnlyRequestUnder(const std::string& prefix);
 std::string HeaderValue(const RecordedRequest& request, const std::string& name);
 bool HasHeader(const RecordedRequest& request, const std::string& name);
 
-// A loopback port on which the peer accepts one connection and keeps its first bytes.
-int OpenRawListener();
-std::string RawFirstBytes(int port);
-
 // A loopback port where nothing listens.
 int FreePort();
+
+// Each test gets a path prefix of its own, and outputs holding values that a call must replace
+// on success and leave alone on failure.
+class PeerTest : public testing::Test {
+protected:
+  std::string prefix = UniquePrefix(), reply = "previous reply", error = "previous error";
+  int status = -1;
+
+  std::string Path(const std::string& name) const { return prefix + "/" + name; }
+  std::string Url(const std::string& name) const { return PeerUrl(Path(name)); }
+  RecordedRequest OnlyRequest() const { return OnlyRequestUnder(prefix); }
+  void ExpectFailedUntouched() const {
+    EXPECT_EQ(reply, "previous reply");
+    EXPECT_EQ(status, -1);
+  }
+};
+
+} // namespace tideloom

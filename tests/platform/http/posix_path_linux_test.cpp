@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "fake_parameters.h"
-#include "functions/file_http_functions.h"
+#include "platform/posix_path.h"
+
+namespace tideloom {
 
 namespace {
 
-std::string PosixPath(const std::string& hostPath) {
-  const FakeCall fake{{hostPath}};
-  return PosixPathFunction(fake.call());
-}
+std::string PosixPath(const std::string& hostPath) { return NativePathFromHostPath(hostPath); }
 
 TEST(PosixPath, StripsOneLinuxHostPrefixAndLeavesEverythingElse) {
   EXPECT_EQ(PosixPath("filelinux:/opt/x.xml"), "/opt/x.xml");
@@ -24,3 +22,5 @@ TEST(PosixPath, StripsOneLinuxHostPrefixAndLeavesEverythingElse) {
 }
 
 } // namespace
+
+} // namespace tideloom

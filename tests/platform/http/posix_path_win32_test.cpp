@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "fake_parameters.h"
-#include "functions/file_http_functions.h"
+#include "platform/posix_path.h"
+
+namespace tideloom {
 
 namespace {
 
-std::string PosixPath(const std::string& hostPath) {
-  const FakeCall fake{{hostPath}};
-  return PosixPathFunction(fake.call());
-}
+std::string PosixPath(const std::string& hostPath) { return NativePathFromHostPath(hostPath); }
 
 TEST(PosixPath, TurnsHostReferencesIntoDrivePathsRemovingOnlyOneExactPrefix) {
   EXPECT_EQ(PosixPath("filewin:/E:/Users/me/a.xml"), "E:\\Users\\me\\a.xml");
@@ -27,3 +25,5 @@ TEST(PosixPath, TurnsHostReferencesIntoDrivePathsRemovingOnlyOneExactPrefix) {
 }
 
 } // namespace
+
+} // namespace tideloom

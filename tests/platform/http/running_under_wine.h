@@ -2,4 +2,8 @@
 // which Wine's system libraries differ from Windows.
 #pragma once
 
+namespace tideloom {
+
 bool RunningUnderWine();
+
+} // namespace tideloom

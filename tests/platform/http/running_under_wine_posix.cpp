@@ -1,3 +1,7 @@
 #include "running_under_wine.h"
 
+namespace tideloom {
+
 bool RunningUnderWine() { return false; }
+
+} // namespace tideloom

@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+namespace tideloom {
+
 struct TempFolder {
   std::filesystem::path root;
 
@@ -35,3 +37,5 @@ struct TempFolder {
     return std::string(text.begin(), text.end());
   }
 };
+
+} // namespace tideloom

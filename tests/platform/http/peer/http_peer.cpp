@@ -4,8 +4,8 @@
 // and read its records over HTTP under /peer/, so Linux and Windows (Wine) tests share one
 // native program.
 //
-//   tideloom_http_peer start --port N --pidfile FILE   (returns once the peer listens)
-//   tideloom_http_peer stop --pidfile FILE
+//   tideloom_http_peer start PORT PIDFILE   (returns once the peer listens)
+//   tideloom_http_peer stop PIDFILE
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -28,7 +28,7 @@
 #include <thread>
 #include <vector>
 
-#include "hex.h"
+#include "peer_protocol.h"
 
 namespace {
 
@@ -51,15 +51,9 @@ struct Request {
   std::string body;
 };
 
-struct RawListener {
-  bool done = false;
-  std::string firstBytes;
-};
-
 std::mutex gMutex;
 std::vector<Request> gRequests;
 std::map<std::string, json> gScripts; // by path, without the query
-std::map<int, RawListener> gRawListeners;
 
 bool SendAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -139,26 +133,6 @@ int Listen(uint16_t port, uint16_t& boundPort) {
   return fd;
 }
 
-// Accepts one connection and keeps its first bytes: what a client says before any reply.
-void ServeRawListener(int listenFd, int port) {
-  Socket listener(listenFd);
-  pollfd waiting{listener.fd, POLLIN, 0};
-  std::string bytes;
-  if (poll(&waiting, 1, 60000) > 0) {
-    Socket connection(accept(listener.fd, nullptr, nullptr));
-    pollfd reading{connection.fd, POLLIN, 0};
-    char chunk[64];
-    if (connection.fd >= 0 && poll(&reading, 1, 30000) > 0) {
-      const ssize_t got = recv(connection.fd, chunk, sizeof(chunk), 0);
-      if (got > 0) bytes.assign(chunk, static_cast<std::size_t>(got));
-    }
-    std::lock_guard lock(gMutex);
-    gRawListeners[port] = {true, bytes};
-  }
-  std::lock_guard lock(gMutex);
-  gRawListeners[port].done = true;
-}
-
 std::string Reply(int status, const std::string& body, const std::string& type = "text/plain") {
   return "HTTP/1.1 " + std::to_string(status) + " X\r\nContent-Type: " + type +
          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
@@ -189,24 +163,6 @@ std::string Control(const Request& request) {
     }
     return Reply(200, list.dump(), "application/json");
   }
-  if (path == "/peer/listen-raw") {
-    uint16_t port = 0;
-    const int fd = Listen(0, port);
-    if (fd < 0) return Reply(500, "cannot listen");
-    {
-      std::lock_guard lock(gMutex);
-      gRawListeners[port] = {};
-    }
-    std::thread(ServeRawListener, fd, port).detach();
-    return Reply(200, json{{"port", port}}.dump(), "application/json");
-  }
-  if (path == "/peer/raw") {
-    const int port = std::stoi(QueryValue(request.target));
-    std::lock_guard lock(gMutex);
-    const RawListener& raw = gRawListeners[port];
-    return Reply(200, json{{"done", raw.done}, {"firstBytesHex", Hex(raw.firstBytes)}}.dump(),
-                 "application/json");
-  }
   if (path == "/peer/free-port") {
     uint16_t port = 0;
     const int fd = Listen(0, port);
@@ -217,7 +173,6 @@ std::string Control(const Request& request) {
 }
 
 std::string ScriptedBody(const json& script) {
-  if (script.contains("bodyHex")) return Unhex(script["bodyHex"].get<std::string>());
   if (script.contains("bodySize")) {
     std::string body(script["bodySize"].get<std::size_t>(), '\0');
     for (std::size_t i = 0; i < body.size(); ++i)
@@ -251,8 +206,19 @@ void Answer(int fd, const json& script) {
   }
 }
 
+// A TLS handshake starts with record type 22; its first bytes are all a test can check.
+bool RecordedTlsHandshake(int fd) {
+  char bytes[64];
+  if (recv(fd, bytes, 1, MSG_PEEK) != 1 || bytes[0] != 0x16) return false;
+  const ssize_t got = recv(fd, bytes, sizeof(bytes), 0);
+  std::lock_guard lock(gMutex);
+  gRequests.push_back({"TLS", kTlsTarget, {}, std::string(bytes, static_cast<std::size_t>(got))});
+  return true;
+}
+
 void Serve(int fd) {
   Socket connection(fd);
+  if (RecordedTlsHandshake(connection.fd)) return;
   const std::optional<Request> request = ReadRequest(connection.fd);
   if (!request) return;
   if (request->target.rfind("/peer/", 0) == 0) {
@@ -281,17 +247,6 @@ void Serve(int fd) {
   }
 }
 
-int Run(int listenFd, int readyPipe) {
-  const char ok = 1;
-  if (write(readyPipe, &ok, 1) != 1) return 1;
-  close(readyPipe);
-  for (;;) {
-    const int fd = accept(listenFd, nullptr, nullptr);
-    if (fd < 0) continue;
-    std::thread(Serve, fd).detach();
-  }
-}
-
 // Only a process that is still this program is stopped: the id may have been reused since.
 bool IsPeerProcess(pid_t pid) {
   std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
@@ -310,60 +265,42 @@ void Stop(const std::string& pidFile) {
   std::remove(pidFile.c_str());
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: tideloom_http_peer start --port N --pidfile FILE\n"
-                       "       tideloom_http_peer stop --pidfile FILE\n");
-  return 2;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  const std::string command = argv[1];
-  uint16_t port = 0;
-  std::string pidFile;
-  for (int i = 2; i + 1 < argc; i += 2) {
-    const std::string option = argv[i];
-    if (option == "--port")
-      port = static_cast<uint16_t>(std::stoi(argv[i + 1]));
-    else if (option == "--pidfile")
-      pidFile = argv[i + 1];
-    else
-      return Usage();
-  }
+  const std::string command = argc > 1 ? argv[1] : "";
   signal(SIGPIPE, SIG_IGN);
-  if (command == "stop" && !pidFile.empty()) {
-    Stop(pidFile);
+  if (command == "stop" && argc == 3) {
+    Stop(argv[2]);
     return 0;
   }
-  if (port == 0 || command != "start" || pidFile.empty()) return Usage();
+  if (command != "start" || argc != 4) {
+    std::fprintf(stderr, "usage: tideloom_http_peer start PORT PIDFILE | stop PIDFILE\n");
+    return 2;
+  }
+  const std::string pidFile = argv[3];
   Stop(pidFile); // a peer left over from an interrupted run
-
-  uint16_t bound = 0;
-  const int listenFd = Listen(port, bound);
+  // Bound before the fork, so connections wait in the backlog until the child accepts them.
+  uint16_t port = 0;
+  const int listenFd = Listen(static_cast<uint16_t>(std::stoi(argv[2])), port);
   if (listenFd < 0) {
-    std::fprintf(stderr, "tideloom_http_peer: cannot listen on 127.0.0.1:%u\n", port);
+    std::fprintf(stderr, "tideloom_http_peer: cannot listen on 127.0.0.1:%s\n", argv[2]);
     return 1;
   }
-  int ready[2];
-  if (pipe(ready) != 0) return 1;
   const pid_t child = fork();
   if (child < 0) return 1;
-  if (child == 0) {
-    close(ready[0]);
-    setsid();
-    std::freopen("/dev/null", "r", stdin);
-    // ctest waits for the output pipes of a fixture to close.
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    std::ofstream(pidFile) << getpid() << "\n";
-    return Run(listenFd, ready[1]);
+  if (child > 0) {
+    std::ofstream(pidFile) << child << "\n";
+    std::printf("tideloom_http_peer listening on 127.0.0.1:%u\n", port);
+    return 0;
   }
-  close(ready[1]);
-  close(listenFd);
-  char ok = 0;
-  const bool started = read(ready[0], &ok, 1) == 1 && ok == 1;
-  std::printf("tideloom_http_peer listening on 127.0.0.1:%u\n", port);
-  return started ? 0 : 1;
+  setsid();
+  std::freopen("/dev/null", "r", stdin);
+  // ctest waits for the output pipes of a fixture to close.
+  std::freopen("/dev/null", "w", stdout);
+  std::freopen("/dev/null", "w", stderr);
+  for (;;) {
+    const int fd = accept(listenFd, nullptr, nullptr);
+    if (fd >= 0) std::thread(Serve, fd).detach();
+  }
 }

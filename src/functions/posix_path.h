@@ -1,7 +1,0 @@
-// A host file reference turned into a path this system's file calls accept. Never fails.
-#pragma once
-
-#include <string>
-#include <string_view>
-
-std::string NativePathFromHostPath(std::string_view hostPath);

@@ -1,0 +1,132 @@
+// The six clipboard functions once their parameters are read: their own checks in order, and the
+// clipboard's messages passed on unchanged.
+#include <optional>
+#include <string>
+
+#include "clipboard_fixture.h"
+#include "functions/clipboard_functions.h"
+#include "platform/clipboard.h"
+
+namespace tideloom {
+
+namespace {
+
+using clipboard_functions::DetectXmlType;
+
+const std::string kScript = "<fmxmlsnippet type=\"FMObjectList\"><Script id=\"1\" name=\"Go\">"
+                            "<Step id=\"89\" name=\"# (comment)\"/></Script></fmxmlsnippet>";
+
+TEST(DetectXmlTypeTest, TheFirstMarkerInSearchOrderDecides) {
+  EXPECT_EQ(DetectXmlType("<Step/>"), "XMSS");
+  EXPECT_EQ(DetectXmlType(kScript), "XMSS") << "a whole script holds steps";
+  EXPECT_EQ(DetectXmlType("<Script name=\"a\"></Script>"), "XMSC");
+  EXPECT_EQ(DetectXmlType("<Group ScriptUUID=\"1\"/><Table/>"), "XMSC");
+  EXPECT_EQ(DetectXmlType("<BaseTable name=\"T\"><Field/></BaseTable>"), "XMTB");
+  EXPECT_EQ(DetectXmlType("<Table name=\"T\"><Field/></Table>"), "XMTB");
+  EXPECT_EQ(DetectXmlType("<Field name=\"F\"/><ValueList/>"), "XMFD");
+  EXPECT_EQ(DetectXmlType("<FieldDefinition/>"), "XMFD") << "longer names match as well";
+  EXPECT_EQ(DetectXmlType("<ValueList name=\"V\"/><CustomFunction/>"), "XMVL");
+  EXPECT_EQ(DetectXmlType("<CustomFunction name=\"C\"/>"), "XMFN");
+  EXPECT_EQ(DetectXmlType("<fmxmlsnippet><Layout/></fmxmlsnippet>"), "XML2");
+  EXPECT_EQ(DetectXmlType("<step/><script/><FIELD/>"), "XML2") << "the search is case-sensitive";
+  EXPECT_EQ(DetectXmlType(""), "XML2");
+}
+
+using ClipboardFunctionsTest = ClipboardTest;
+
+TEST_F(ClipboardFunctionsTest, SetXmlChecksTheTypeThenTheContentThenWrites) {
+  using clipboard_functions::SetXml;
+  EXPECT_EQ(SetXml("", ""), "ERROR: xmlType is empty.");
+  EXPECT_EQ(SetXml("", "<x/>"), "ERROR: xmlType is empty.");
+  EXPECT_EQ(SetXml("XMSS", ""), "ERROR: xmlContent is empty.");
+  EXPECT_EQ(SetXml("XMSS", kScript), "OK");
+  EXPECT_TRUE(BlockHolds("Win-ScriptStep", kScript));
+  EXPECT_EQ(SetXml(" xmss", "<x/>"), "OK") << "the key is used unchanged";
+  EXPECT_TRUE(BlockHolds(" xmss", "<x/>"));
+}
+
+TEST_F(ClipboardFunctionsTest, GetXmlProbesForEmptyAutoAndLowercaseAutoOnly) {
+  using clipboard_functions::GetXml;
+  PutRawItems({{"Win-XMSC", 0, "<script/>"}, {"Win-XMSS", 0, "<steps/>"}, {"Mac-Auto", 0, "<a/>"}});
+  EXPECT_EQ(GetXml(""), "<steps/>");
+  EXPECT_EQ(GetXml("AUTO"), "<steps/>");
+  EXPECT_EQ(GetXml("auto"), "<steps/>");
+  EXPECT_EQ(GetXml("Auto"), "<a/>") << "other spellings are ordinary keys";
+  EXPECT_EQ(GetXml("XMSC"), "<script/>");
+  EXPECT_EQ(GetXml("XMFD"), "");
+
+  PutRaw("Unrelated", "<x/>");
+  EXPECT_EQ(GetXml("AUTO"), "") << "nothing found is not an error";
+}
+
+TEST_F(ClipboardFunctionsTest, TextFunctionsWriteAnythingReadFailuresAsEmptyAndFormatsLists) {
+  using clipboard_functions::GetText;
+  using clipboard_functions::SetText;
+  EXPECT_EQ(GetText(), "");
+  EXPECT_EQ(clipboard_functions::Formats(), "");
+  EXPECT_EQ(SetText("caf\xC3\xA9"), "OK");
+  EXPECT_EQ(GetText(), "caf\xC3\xA9");
+  EXPECT_EQ(SetText(""), "OK");
+  EXPECT_TRUE(BlockIdHolds(13, std::string(2, '\0')));
+
+  ASSERT_EQ(SetText("kept"), "OK");
+  Faults().locksBeforeFailure = 0;
+  EXPECT_EQ(GetText(), "");
+  PutRawItems({{"", 0x0200, "x"}});
+  EXPECT_EQ(clipboard_functions::Formats(), "512\t\n");
+}
+
+// Reading text answers "" on any failure; every other function passes the message on.
+TEST_F(ClipboardFunctionsTest, AClipboardThatCannotBeOpenedGivesTheOpenMessage) {
+  using namespace clipboard_functions;
+  ASSERT_EQ(SetText("kept"), "OK");
+  Faults().openFails = true;
+  EXPECT_EQ(GetText(), "");
+  for (const std::string& result : {SetText("x"), SetXml("XMSS", kScript), GetXml("AUTO"),
+                                    GetXml("XMSC"), Formats(), PrepareXml(std::nullopt)}) {
+    EXPECT_EQ(result, "OpenClipboard failed");
+  }
+}
+
+TEST_F(ClipboardFunctionsTest, PrepareXmlChecksTheTextBeforeTheType) {
+  using clipboard_functions::PrepareXml;
+  EXPECT_EQ(PrepareXml(std::nullopt), "ERROR: plain text clipboard is empty.");
+  PutText("");
+  EXPECT_EQ(PrepareXml(std::string("XMSS")), "ERROR: plain text clipboard is empty.");
+
+  for (const char* notSnippet : {"<fmxmlsnipp", "<FMXMLSNIPPET><Step/>", "plain words"}) {
+    PutText(notSnippet);
+    EXPECT_EQ(PrepareXml(std::string("XMSS")),
+              "ERROR: clipboard text does not look like fmxmlsnippet XML.")
+        << notSnippet;
+  }
+
+  PutText(kScript);
+  EXPECT_EQ(PrepareXml(std::string()), "ERROR: xmlType is empty.");
+}
+
+TEST_F(ClipboardFunctionsTest, PrepareXmlRewritesTheTextUnderTheChosenOrDetectedType) {
+  using clipboard_functions::PrepareXml;
+  PutText(kScript);
+  EXPECT_EQ(PrepareXml(std::nullopt), "OK: XMSS");
+  EXPECT_TRUE(BlockHolds("Mac-XMSS", std::string(1, static_cast<char>(kScript.size())) +
+                                         std::string(3, '\0') + kScript));
+  EXPECT_TRUE(BlockHolds("ScriptStep", kScript));
+  EXPECT_EQ(clipboard_functions::GetText(), kScript) << "the text stays as Unicode text";
+
+  EXPECT_EQ(PrepareXml(std::string("XMSC")), "OK: XMSC") << "a given type is not checked";
+  EXPECT_TRUE(BlockHolds("Win-Script", kScript));
+  EXPECT_EQ(PrepareXml(std::string("AUTO")), "OK: AUTO");
+
+  const std::string layout = "<fmxmlsnippet type=\"LayoutObjectList\"><Layout/></fmxmlsnippet>";
+  PutText(layout);
+  EXPECT_EQ(PrepareXml(std::nullopt), "OK: XML2");
+  EXPECT_TRUE(BlockHolds("Layout12", layout));
+
+  Faults().handOversBeforeFailure = 0;
+  EXPECT_EQ(PrepareXml(std::nullopt), "SetClipboardData failed for: Mac-XML2");
+}
+
+} // namespace
+
+} // namespace tideloom

@@ -1,0 +1,142 @@
+#include "platform/config_store.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "platform/file_replace.h"
+#include "settings_sandbox.h"
+
+namespace tideloom {
+
+using namespace std::string_literals;
+
+namespace {
+
+class ConfigStore : public ::testing::Test {
+protected:
+  void TearDown() override { fileReplaceCalls = systemFileReplaceCalls; }
+
+  SettingsSandbox sandbox;
+};
+
+std::filesystem::path lastTemporaryPath;
+
+bool FailingReplace(const std::filesystem::path& source, const std::filesystem::path&) {
+  lastTemporaryPath = source;
+  return false;
+}
+
+// Leaves half of the new text behind, as a full disk would.
+bool FailingHalfWrite(const std::filesystem::path& path, std::string_view bytes) {
+  lastTemporaryPath = path;
+  (void)systemFileReplaceCalls.writeNewFile(path, bytes.substr(0, bytes.size() / 2));
+  return false;
+}
+
+} // namespace
+
+TEST_F(ConfigStore, FirstRunReadsAnEmptyObjectAndCreatesTheFolder) {
+  std::error_code ignored;
+  std::filesystem::remove(sandbox.folder(), ignored);
+  EXPECT_EQ(ReadConfigText(), "{}");
+  EXPECT_TRUE(std::filesystem::is_directory(sandbox.folder()));
+  EXPECT_EQ(ConfigValue(ReadConfigText(), kLicenseKeyMember), "");
+  EXPECT_EQ(ConfigFilePath(), sandbox.file());
+}
+
+TEST_F(ConfigStore, StoresBothMembersInOneExactLine) {
+  ASSERT_TRUE(WriteConfigValues("K-123", "https://example.test/base"));
+  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"K-123","baseUrl":"https://example.test/base"})");
+  EXPECT_EQ(ReadConfigText(), *sandbox.fileBytes());
+
+  ASSERT_TRUE(WriteConfigValues("", ""));
+  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"","baseUrl":""})");
+  EXPECT_EQ(sandbox.strayEntries(), 0u);
+}
+
+TEST_F(ConfigStore, EscapesOnlyQuotesAndBackslashesAndReadsThemBack) {
+  const std::string key = "a\"b\\c\n\x01\xC3\xA9";
+  ASSERT_TRUE(WriteConfigValues(key, "u\\\""));
+  EXPECT_EQ(sandbox.fileBytes(),
+            "{\"licenseKey\":\"a\\\"b\\\\c\n\x01\xC3\xA9\",\"baseUrl\":\"u\\\\\\\"\"}");
+  const std::string text = ReadConfigText();
+  EXPECT_EQ(ConfigValue(text, kLicenseKeyMember), key);
+  EXPECT_EQ(ConfigValue(text, kBaseUrlMember), "u\\\"");
+}
+
+TEST_F(ConfigStore, WritingOneMemberKeepsTheOther) {
+  ASSERT_TRUE(WriteConfigValue(kLicenseKeyMember, "KEY\"1"));
+  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"KEY\"1","baseUrl":""})");
+  ASSERT_TRUE(WriteConfigValue(kBaseUrlMember, "http://127.0.0.1:8080"));
+  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"KEY\"1","baseUrl":"http://127.0.0.1:8080"})");
+  ASSERT_TRUE(WriteConfigValue("somethingElse", "ignored"));
+  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"KEY\"1","baseUrl":"http://127.0.0.1:8080"})");
+}
+
+TEST_F(ConfigStore, AFileInAnotherShapeReadsAsEmptyMembersAndIsRewrittenInOurs) {
+  sandbox.setFileBytes("{\"licenseKey\": \"spaced\",\n \"baseUrl\":\"kept\"}");
+  const std::string text = ReadConfigText();
+  EXPECT_EQ(ConfigValue(text, kLicenseKeyMember), "");
+  EXPECT_EQ(ConfigValue(text, kBaseUrlMember), "kept");
+  ASSERT_TRUE(WriteConfigValue(kLicenseKeyMember, "new"));
+  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"new","baseUrl":"kept"})");
+}
+
+TEST(ConfigValue, TranslatesOnlyItsTwoEscapes) {
+  EXPECT_EQ(ConfigValue(R"({"k":"a\"b\\c"})", "k"), "a\"b\\c");
+  EXPECT_EQ(ConfigValue(R"({"k":"a\nb\u0041"})", "k"), "anbu0041");
+  EXPECT_EQ(ConfigValue(R"({"k":"end\)", "k"), "end\\");
+  EXPECT_EQ(ConfigValue(R"({"k":"open)", "k"), "open");
+  EXPECT_EQ(ConfigValue(R"({"k":1})", "k"), "");
+  EXPECT_EQ(ConfigValue("{}", "k"), "");
+}
+
+TEST_F(ConfigStore, AFailedReplaceLeavesTheOldFileWholeAndNoTemporaryFile) {
+  ASSERT_TRUE(WriteConfigValues("OLD-KEY", "https://old.test"));
+  const auto before = sandbox.fileBytes();
+
+  fileReplaceCalls.replaceFile = FailingReplace;
+  EXPECT_FALSE(WriteConfigValues("NEW-KEY", "https://new.test"));
+  EXPECT_FALSE(WriteConfigValue(kLicenseKeyMember, "NEW-KEY"));
+  EXPECT_EQ(sandbox.fileBytes(), before);
+  EXPECT_EQ(lastTemporaryPath.parent_path(), sandbox.folder());
+  EXPECT_NE(lastTemporaryPath, sandbox.file());
+  EXPECT_EQ(sandbox.strayEntries(), 0u);
+
+  fileReplaceCalls = systemFileReplaceCalls;
+  fileReplaceCalls.writeNewFile = FailingHalfWrite;
+  EXPECT_FALSE(WriteConfigValues("NEW-KEY", "https://new.test"));
+  EXPECT_EQ(sandbox.fileBytes(), before);
+  EXPECT_EQ(sandbox.strayEntries(), 0u);
+  EXPECT_EQ(ConfigValue(ReadConfigText(), kLicenseKeyMember), "OLD-KEY");
+}
+
+TEST_F(ConfigStore, AFailedFirstWriteLeavesNoFileBehind) {
+  fileReplaceCalls.writeNewFile = FailingHalfWrite;
+  EXPECT_FALSE(WriteConfigValues("K", "U"));
+  EXPECT_FALSE(sandbox.fileBytes().has_value());
+  EXPECT_EQ(ReadConfigText(), "{}");
+  EXPECT_EQ(sandbox.strayEntries(), 0u);
+}
+
+TEST_F(ConfigStore, WritersOfDifferentMembersNeverUndoEachOther) {
+  constexpr int kRounds = 40;
+  std::thread keyWriter([] {
+    for (int i = 0; i <= kRounds; ++i)
+      WriteConfigValue(kLicenseKeyMember, "key" + std::to_string(i));
+  });
+  std::thread urlWriter([] {
+    for (int i = 0; i <= kRounds; ++i)
+      WriteConfigValue(kBaseUrlMember, "url" + std::to_string(i));
+  });
+  keyWriter.join();
+  urlWriter.join();
+  const std::string text = ReadConfigText();
+  EXPECT_EQ(ConfigValue(text, kLicenseKeyMember), "key" + std::to_string(kRounds));
+  EXPECT_EQ(ConfigValue(text, kBaseUrlMember), "url" + std::to_string(kRounds));
+  EXPECT_EQ(sandbox.strayEntries(), 0u);
+}
+
+} // namespace tideloom

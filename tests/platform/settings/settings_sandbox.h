@@ -1,0 +1,34 @@
+// Gives a test a settings folder of its own where the platform lets a test choose it (XDG), and
+// everywhere puts back the settings file that was there before, so the suite leaves no trace.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace tideloom {
+
+class SettingsSandbox {
+public:
+  SettingsSandbox();
+  ~SettingsSandbox();
+  SettingsSandbox(const SettingsSandbox&) = delete;
+  SettingsSandbox& operator=(const SettingsSandbox&) = delete;
+
+  const std::filesystem::path& folder() const { return folder_; }
+  std::filesystem::path file() const;
+  // The settings file's bytes, or nullopt when there is none.
+  std::optional<std::string> fileBytes() const;
+  void setFileBytes(const std::string& bytes) const;
+  void removeFile() const;
+  // Names in the settings folder other than the settings file itself.
+  std::size_t strayEntries() const;
+
+private:
+  std::filesystem::path privateHome_;
+  std::filesystem::path folder_;
+  bool folderExisted_ = false;
+  std::optional<std::string> previousBytes_;
+};
+
+} // namespace tideloom

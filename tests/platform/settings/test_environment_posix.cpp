@@ -1,0 +1,15 @@
+#include <cstdlib>
+
+#include "test_environment.h"
+
+namespace tideloom {
+
+void SetTestEnvironment(const char* name, const char* value) {
+  if (value == nullptr) {
+    ::unsetenv(name);
+  } else {
+    ::setenv(name, value, 1);
+  }
+}
+
+} // namespace tideloom
