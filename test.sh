@@ -23,4 +23,6 @@ echo "== Linux tests"
 ctest --test-dir build/linux --output-on-failure -j 2 || status=1
 echo "== Windows tests (Wine)"
 ctest --test-dir build/windows --output-on-failure -j 2 || status=1
+echo "== Sanitizers and fuzzing (clang)"
+scripts/sanitize.sh || status=1
 exit $status
