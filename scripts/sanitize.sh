@@ -15,8 +15,9 @@ jobs=${TIDELOOM_JOBS:-$(nproc)}
 export ASAN_OPTIONS=halt_on_error=1:exitcode=86:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:exitcode=87:print_stacktrace=1
 # clang 14's TSan dies in its __tls_get_addr hook when gnutls (under libcurl) ends at exit with
-# this glibc; without the hook it still sees every access.
-export TSAN_OPTIONS=halt_on_error=1:exitcode=88:second_deadlock_stack=1:intercept_tls_get_addr=0
+# this glibc; without the hook it still sees every access. The suppressions name the one library
+# that is not built with TSan.
+export TSAN_OPTIONS=halt_on_error=1:exitcode=88:second_deadlock_stack=1:intercept_tls_get_addr=0:suppressions=$root/scripts/tsan_suppressions.txt
 export no_proxy=127.0.0.1,localhost
 status=0
 
