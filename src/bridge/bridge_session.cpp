@@ -6,15 +6,15 @@
 #include <thread>
 
 #include "bridge/bridge_state.h"
-#include "hostapi/plugin_identity.h"
 #include "platform/config_store.h"
 
 namespace tideloom {
 
 void ResumeBridge() {
   bridgeState().AllowWork();
-  const std::string licenseKey = ConfigValue(ReadConfigText(), kLicenseKeyMember);
-  const std::string baseUrl = ConfigValue(ReadConfigText(), kBaseUrlMember);
+  const std::string settings = ReadConfigText();
+  const std::string licenseKey = ConfigValue(settings, kLicenseKeyMember);
+  const std::string baseUrl = ConfigValue(settings, kBaseUrlMember);
   if (!licenseKey.empty()) bridgeState().Configure(licenseKey, baseUrl);
 }
 

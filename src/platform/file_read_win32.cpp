@@ -2,6 +2,7 @@
 // read the file meanwhile but not write it.
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "platform/file_handle_win32.h"
