@@ -17,6 +17,10 @@ const std::string kSteps =
 
 class HostClipboardFunctionsTest : public ClipboardTest {
 protected:
+  void SetUp() override {
+    fmhost::ResetHost(); // whatever an earlier test in this process left, shutdown included
+    ClipboardTest::SetUp();
+  }
   void TearDown() override {
     ClipboardTest::TearDown();
     EXPECT_EQ(fmhost::LiveHostObjects(), 0u);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "access_faults.h"
 #include "peer_client.h"
 #include "plugin_test_support.h"
 #include "settings_sandbox.h"
@@ -14,6 +15,7 @@ namespace {
 using plugin_test::LoadedPluginTest;
 
 TEST_F(LoadedPluginTest, UnloadingRightAfterShutdownWhileAPollIsOutCrashesNothing) {
+  WatchAccessFaults();
   SettingsSandbox settings;
   const std::string prefix = UniquePrefix();
   const std::string poll = prefix + "/api/bridge/command/next";
@@ -31,6 +33,7 @@ TEST_F(LoadedPluginTest, UnloadingRightAfterShutdownWhileAPollIsOutCrashesNothin
   plugin_->Shutdown();
   plugin_.reset();
   std::this_thread::sleep_for(std::chrono::milliseconds(2500)); // the reply arrives meanwhile
+  EXPECT_EQ(AccessFaultsSeen(), 0);
 }
 
 } // namespace
