@@ -1,8 +1,7 @@
 // Checks docs/bridge-api.yaml against OpenAPI 3.1 and against a running relay, which must answer
 // every documented operation with a reply its schema allows. (The exact bytes of the relay's
 // replies are the relay tests' concern.)
-//   node bridge_api_test.mjs --document docs/bridge-api.yaml --modules NODE_MODULES
-//                            --relay path/to/tideloom-relay
+//   node bridge_api_test.mjs docs/bridge-api.yaml NODE_MODULES path/to/tideloom-relay
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync, statSync } from 'node:fs';
@@ -11,14 +10,9 @@ import { pathToFileURL } from 'node:url';
 
 import { makeTemporaryFolder, removeFolder, startRelay } from '../relay_browser/relay_harness.mjs';
 
-function option(name) {
-  const at = process.argv.indexOf(`--${name}`);
-  return at > 0 && at + 1 < process.argv.length ? process.argv[at + 1] : undefined;
-}
-
-const [apiPath, modules, relayProgram] = ['document', 'modules', 'relay'].map(option);
-if (!apiPath || !modules || !relayProgram) {
-  console.error('usage: bridge_api_test.mjs --document FILE --modules DIR --relay EXE');
+const [apiPath, modules, relayProgram] = process.argv.slice(2);
+if (!relayProgram) {
+  console.error('usage: bridge_api_test.mjs DOCUMENT NODE_MODULES RELAY');
   process.exit(2);
 }
 
