@@ -1,19 +1,14 @@
 // Checks docs/functions.md against the built plug-in as fmhost loads it: one section per function
 // it registers, with the registered prototype, and every message it answers with documented.
-//   node functions_reference_test.mjs --doc docs/functions.md --fmhost FMHOST --plugin PLUGIN
+//   node functions_reference_test.mjs docs/functions.md FMHOST PLUGIN
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 
-function option(name) {
-  const at = process.argv.indexOf(`--${name}`);
-  return at > 0 && at + 1 < process.argv.length ? process.argv[at + 1] : undefined;
-}
-
-const [docPath, fmhost, plugin] = ['doc', 'fmhost', 'plugin'].map(option);
-if (!docPath || !fmhost || !plugin) {
-  console.error('usage: functions_reference_test.mjs --doc FILE --fmhost FMHOST --plugin PLUGIN');
+const [docPath, fmhost, plugin] = process.argv.slice(2);
+if (!plugin) {
+  console.error('usage: functions_reference_test.mjs DOCUMENT FMHOST PLUGIN');
   process.exit(2);
 }
 const doc = readFileSync(docPath, 'utf8');

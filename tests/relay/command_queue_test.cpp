@@ -140,22 +140,6 @@ TEST_F(RelayTest, PushesAndDiagnosticsAreTiedToTheCommandTheyAnswer) {
   EXPECT_EQ(Command(formats).at("pushes").size(), 1u);
 }
 
-TEST_F(RelayTest, RegistrationAndVersionAreAnsweredAndRecorded) {
-  EXPECT_EQ(Post("/api/bridge/register",
-                 R"({"email":"a@b.c","licenseKey":"K1","machineId":"M","pluginVersion":"1.6.18"})")
-                .status,
-            200);
-  const json registrations = Get("/dev/registrations").json().at("registrations");
-  ASSERT_EQ(registrations.size(), 1u);
-  EXPECT_EQ(registrations[0].at("machineId"), "M");
-
-  EXPECT_EQ(Get("/api/plugin/version").body, R"({"version":"1.6.18"})");
-  RelayServiceConfig config;
-  config.pluginVersion = "1.7.0";
-  StartRelay(config);
-  EXPECT_EQ(Get("/api/plugin/version").body, R"({"version":"1.7.0"})");
-}
-
 TEST_F(RelayTest, ConcurrentPollsNeverHandOutACommandTwice) {
   std::set<std::string> queued;
   for (int i = 0; i < 40; ++i)

@@ -9,16 +9,11 @@ RelayOptionsResult Parse(std::vector<std::string> args) { return ParseRelayOptio
 
 } // namespace
 
-TEST(RelayOptions, DefaultsServeLoopbackOnTheUsualPort) {
-  const RelayOptionsResult result = Parse({});
-  ASSERT_EQ(result.error, "");
-  EXPECT_EQ(result.options.host, "127.0.0.1");
-  EXPECT_EQ(result.options.port, 8787);
-  EXPECT_EQ(result.options.dataDir, "relay-data");
-  EXPECT_EQ(result.options.pluginVersion, "1.6.18");
-}
-
-TEST(RelayOptions, EveryOptionInBothSpellings) {
+TEST(RelayOptions, DefaultsAndEveryOptionInBothSpellings) {
+  const RelayOptions defaults = Parse({}).options; // the plug-in version shows in the docs test
+  EXPECT_EQ(defaults.host, "127.0.0.1");
+  EXPECT_EQ(defaults.port, 8787);
+  EXPECT_EQ(defaults.dataDir, "relay-data");
   const RelayOptionsResult result = Parse(
       {"--host", "0.0.0.0", "--port=0", "--data", "/tmp/d", "--plugin-version=2.0.0", "--keys",
        "k.txt", "--hold", "/api/bridge/command/next:5", "--hold=/api/live/*:0.5", "--help"});

@@ -1,8 +1,9 @@
-// What the browser test runs against: a relay on a free loopback port with a fresh data folder,
-// fmhost running the plug-in from a scenario, and a stand-in that speaks the bridge's side of the
-// protocol over HTTP for the cases fmhost cannot stage (clipboard XML, script runs, failures).
+// What the browser and documents tests run against: a relay on a free loopback port with a fresh
+// data folder, and a stand-in that speaks the bridge's side of the protocol over HTTP, so that
+// clipboard XML, script runs and failures can be staged exactly (the plug-in itself talks to the
+// relay in the end-to-end test).
 import { spawn } from "node:child_process";
-import { mkdtemp, rm, writeFile } from "node:fs/promises";
+import { mkdtemp, rm } from "node:fs/promises";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import { setTimeout as sleep } from "node:timers/promises";
@@ -17,58 +18,33 @@ export async function removeFolder(folder) {
   if (folder) await rm(folder, { recursive: true, force: true });
 }
 
-// A child process whose output is kept for failure reports, and that is always ended: by stop(),
-// or by coreutils' timeout should this test itself be killed before it can clean up.
-function startProcess(program, args, options) {
-  const child = spawn("timeout", ["--kill-after=5", "600", program, ...args],
-    { stdio: ["ignore", "pipe", "pipe"], ...options });
+// The relay's output is kept for failure reports, and the relay is always ended: by stop(), or by
+// coreutils' timeout should the test itself be killed before it can clean up.
+export async function startRelay(relayProgram, dataFolder) {
+  const child = spawn("timeout", ["--kill-after=5", "600", relayProgram, "--host", "127.0.0.1",
+    "--port", "0", "--data", dataFolder], { stdio: ["ignore", "pipe", "pipe"] });
   const output = { text: "" };
-  const keep = (chunk) => {
-    // Bounded, so a chatty child cannot eat the test's memory.
-    output.text = (output.text + chunk.toString()).slice(-20000);
-  };
+  // Bounded, so a chatty relay cannot eat the test's memory.
+  const keep = (chunk) => { output.text = (output.text + chunk.toString()).slice(-20000); };
   child.stdout.on("data", keep);
   child.stderr.on("data", keep);
-  const exited = new Promise((resolve) => child.once("exit", (code, signal) => resolve({ code, signal })));
-  return { child, output, exited };
-}
-
-async function stopProcess(handle) {
-  if (!handle || handle.child.exitCode !== null || handle.child.signalCode !== null) return;
-  handle.child.kill("SIGTERM");
-  const ended = await Promise.race([handle.exited, sleep(5000).then(() => null)]);
-  if (!ended) {
-    handle.child.kill("SIGKILL");
-    await handle.exited;
-  }
-}
-
-export async function startRelay(relayProgram, dataFolder) {
-  const handle = startProcess(relayProgram, ["--host", "127.0.0.1", "--port", "0", "--data", dataFolder]);
+  const exited = new Promise((resolve) => child.once("exit", () => resolve(true)));
+  const stop = async () => {
+    if (child.exitCode !== null || child.signalCode !== null) return;
+    child.kill("SIGTERM");
+    if (!(await Promise.race([exited, sleep(5000)]))) {
+      child.kill("SIGKILL");
+      await exited;
+    }
+  };
   const deadline = Date.now() + 15000;
-  while (Date.now() < deadline) {
-    const match = /listening on (http:\/\/127\.0\.0\.1:\d+)/.exec(handle.output.text);
-    if (match) return { ...handle, url: match[1], stop: () => stopProcess(handle) };
-    if (handle.child.exitCode !== null) break;
+  while (Date.now() < deadline && child.exitCode === null) {
+    const match = /listening on (http:\/\/127\.0\.0\.1:\d+)/.exec(output.text);
+    if (match) return { url: match[1], output, stop };
     await sleep(50);
   }
-  await stopProcess(handle);
-  throw new Error("tideloom-relay did not start:\n" + handle.output.text);
-}
-
-// fmhost registers with the relay and then idles, polling and running commands, until stopped.
-export async function startFmhost({ fmhost, plugin, solution, relayUrl, licenseKey, folder }) {
-  const scenario = path.join(folder, "register-and-idle.txt");
-  await writeFile(scenario, [
-    `eval TideLoom.Register ( "dev@example.com" ; "${licenseKey}" ; "machine" ; "${relayUrl}" )`,
-    "idle 240000",
-    "",
-  ].join("\n"));
-  // Its settings file goes to a folder of the test's own, never the developer's.
-  const home = path.join(folder, "home");
-  const env = { ...process.env, HOME: home, XDG_CONFIG_HOME: path.join(home, ".config") };
-  const handle = startProcess(fmhost, ["--plugin", plugin, "--solution", solution, "--run", scenario], { env });
-  return { ...handle, stop: () => stopProcess(handle) };
+  await stop();
+  throw new Error("tideloom-relay did not start:\n" + output.text);
 }
 
 async function send(method, url, body, contentType) {

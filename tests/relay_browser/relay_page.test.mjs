@@ -1,7 +1,5 @@
 // The relay's page in headless Chromium: queue commands through its form and watch the answers
-// arrive without reloading. LIST_FILES is run by the plug-in inside fmhost; the other cases are
-// answered by a stand-in for the bridge so that clipboard XML, script runs and failures can be
-// staged exactly.
+// arrive without reloading, from a stand-in for the bridge.
 import assert from "node:assert/strict";
 import { existsSync } from "node:fs";
 import { mkdir } from "node:fs/promises";
@@ -10,9 +8,7 @@ import path from "node:path";
 import { after, before, describe, test } from "node:test";
 import { setTimeout as sleep } from "node:timers/promises";
 
-import {
-  bridgeStandIn, makeTemporaryFolder, removeFolder, startFmhost, startRelay,
-} from "./relay_harness.mjs";
+import { bridgeStandIn, makeTemporaryFolder, removeFolder, startRelay } from "./relay_harness.mjs";
 
 const CHROMIUM = "/usr/bin/chromium";
 const here = path.dirname(new URL(import.meta.url).pathname);
@@ -21,13 +17,6 @@ const env = process.env;
 const nodeDir = env.TIDELOOM_BROWSER_NODE_DIR || path.join(root, "build/npm/relay_browser");
 const relayProgram = env.TIDELOOM_RELAY || path.join(root, "build/linux/bin/tideloom-relay");
 const outputDir = env.TIDELOOM_TEST_OUTPUT || path.join(root, "build/linux/test-output");
-const fmhostSetup = {
-  fmhost: env.TIDELOOM_FMHOST || path.join(root, "build/linux/bin/fmhost"),
-  plugin: env.TIDELOOM_PLUGIN || path.join(root, "build/linux/bin/TideLoom.fmx64"),
-  solution: env.TIDELOOM_SOLUTION || path.join(root, "examples/solutions/tideloom_demo.json"),
-};
-// "0" lets the stand-in answer LIST_FILES too, for working on the page without the plug-in.
-const useFmhost = env.TIDELOOM_BROWSER_TEST_FMHOST !== "0";
 
 function skip(reason) {
   console.log("relay page browser test skipped: " + reason);
@@ -42,11 +31,6 @@ try {
 }
 if (!existsSync(CHROMIUM)) skip(`${CHROMIUM} is missing; run tests/relay_browser/install_browser_test.sh`);
 if (!existsSync(relayProgram)) skip(`${relayProgram} is not built`);
-if (useFmhost) {
-  for (const file of Object.values(fmhostSetup)) {
-    if (!existsSync(file)) skip(`${file} is missing (set TIDELOOM_BROWSER_TEST_FMHOST=0 to run without fmhost)`);
-  }
-}
 
 // Retries `check` until it stops throwing; the page refreshes on its own, so nothing is clicked.
 async function eventually(check, timeoutMs = 20000) {
@@ -67,7 +51,6 @@ const STAGED_KEY = "STAGED-KEY-2";
 describe("the relay's web page", () => {
   let folder;
   let relay;
-  let fmhost;
   let context;
   let page;
   let staged;
@@ -100,7 +83,6 @@ describe("the relay's web page", () => {
       }
     } finally {
       if (context) await context.close();
-      if (fmhost) await fmhost.stop();
       if (relay) await relay.stop();
       await removeFolder(folder);
     }
@@ -130,14 +112,9 @@ describe("the relay's web page", () => {
   }
 
   test("a registered installation is listed and its key fills the queue form", async () => {
-    if (useFmhost) {
-      fmhost = await startFmhost({ ...fmhostSetup, relayUrl: relay.url, licenseKey: MAIN_KEY, folder });
-    } else {
-      await bridgeStandIn(relay.url, MAIN_KEY).register("dev@example.com", "machine");
-    }
+    await bridgeStandIn(relay.url, MAIN_KEY).register("dev@example.com", "machine");
     const row = page.locator(`#registrations tr[data-license-key="${MAIN_KEY}"]`);
-    await eventually(async () => assert.equal(await row.count(), 1), 30000)
-      .catch((error) => assert.fail(error.message + (fmhost ? "\nfmhost said:\n" + fmhost.output.text : "")));
+    await eventually(async () => assert.equal(await row.count(), 1));
     const cells = await texts(row.locator("td"));
     assert.deepEqual(cells.slice(0, 4), [MAIN_KEY, "dev@example.com", "machine", "1.6.18"]);
     assert.equal(await page.inputValue("#license-key"), MAIN_KEY);
@@ -150,16 +127,12 @@ describe("the relay's web page", () => {
       assert.equal(await page.isVisible(field), false, field + " belongs to other commands");
     }
     const id = await queueThroughForm();
-    if (!useFmhost) {
-      const main = bridgeStandIn(relay.url, MAIN_KEY);
-      const command = await main.nextCommand();
-      assert.deepEqual(command, { id, type: "LIST_FILES" });
-      await waitForState(id, "in_flight");
-      await main.push("FILE_LIST", "Sales\rContacts\rInventory", "Open Files");
-      await main.complete(id, "completed");
-    }
-    await eventually(async () => assert.equal(await card(id).getAttribute("data-state"), "completed"), 45000)
-      .catch((error) => assert.fail(error.message + (fmhost ? "\nfmhost said:\n" + fmhost.output.text : "")));
+    const main = bridgeStandIn(relay.url, MAIN_KEY);
+    assert.deepEqual(await main.nextCommand(), { id, type: "LIST_FILES" });
+    await waitForState(id, "in_flight");
+    await main.push("FILE_LIST", "Sales\rContacts\rInventory", "Open Files");
+    await main.complete(id, "completed");
+    await waitForState(id, "completed");
     const files = await texts(card(id).locator(".value-list li"));
     for (const name of ["Sales", "Contacts", "Inventory"]) assert.ok(files.includes(name), `${name} in ${files}`);
     assert.equal(await card(id).locator(".badge").textContent(), "completed");

@@ -143,6 +143,7 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
                                      "\n"
                                      "eval Fake.Echo ( \"a#b\" )   # a trailing comment\n"
                                      "level 2\r\n"
+                                     "eval Fake.OnIdle ( \"start:Other.fmp12/Only Other\" )\n"
                                      "idle 0\n"
                                      "activate Other\n"
                                      "eval Get ( FileName )\n"
@@ -150,11 +151,14 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
                                      "eval Fake.Log\n");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const std::vector<std::string> lines = run.OutLines();
-  ASSERT_EQ(lines.size(), 4u) << run.out;
+  ASSERT_EQ(lines.size(), 5u) << run.out;
   EXPECT_EQ(lines[0], "a#b");
-  EXPECT_EQ(lines[1].rfind("Other", 0), 0u);
-  EXPECT_EQ(lines[2], lines[1]) << "the plug-in's calculation runs in the activated file";
-  EXPECT_EQ(lines[3], "startup,idle2,idle-end");
+  EXPECT_EQ(lines[2].rfind("Other", 0), 0u);
+  EXPECT_EQ(lines[3], lines[2]) << "the plug-in's calculation runs in the activated file";
+  // The script the idle call started ran after it, in its own file.
+  EXPECT_EQ(lines[4], "startup,idle2,started=0,idle-end,other@" + lines[2]);
+  EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
+      << run.err;
 
   const CommandRun fromInput = Run({"--run", "-"}, "eval Fake.Echo ( 7 )\n");
   EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err;
@@ -175,16 +179,6 @@ TEST_F(FmhostCommandTest, AScenarioThatStartsThePluginItselfGetsNoSecondStartup)
   EXPECT_EQ(json::parse(lines[0])["error"], 1202) << "not registered before start-up";
   EXPECT_EQ(json::parse(lines[1])["result"], "startup");
   EXPECT_EQ(json::parse(lines[2])["result"], "startup,shutdown,startup");
-}
-
-TEST_F(FmhostCommandTest, ScriptsStartedFromAScenarioRunAfterTheirIdleCall) {
-  const CommandRun run = RunScenario("eval Fake.OnIdle ( \"start:Other.fmp12/Only Other\" )\n"
-                                     "idle 0\n"
-                                     "eval Fake.Log\n");
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out.rfind("OK\nstartup,idle0,started=0,idle-end,other@Other", 0), 0u) << run.out;
-  EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
-      << run.err;
 }
 
 TEST_F(FmhostCommandTest, BadScenariosAreReportedWithTheirLineBeforeAnythingRuns) {

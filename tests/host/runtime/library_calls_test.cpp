@@ -94,28 +94,15 @@ TEST_F(LibraryCallsTest, GetBytesWritesWholeCharactersAndNeverPastTheBuffer) {
   EXPECT_EQ(out[0], 0);
 }
 
-TEST_F(LibraryCallsTest, AnInjectedFailureReportsItsCodeForAsManyCallsAsAsked) {
-  ASSERT_TRUE(fmhost::InjectFailure("FM_Text_Constructor1", 1, 2));
+// How many calls an injected failure lasts shows in fmhost's --fail test.
+TEST_F(LibraryCallsTest, AnInjectedFailureReportsItsCodeAndCallsWithACodeNeverReportSuccess) {
   ASSERT_TRUE(fmhost::InjectFailure("FM_Data_Constructor1", 2));
-  for (int call = 0; call < 2; ++call) {
-    EXPECT_EQ(FM_Text_Constructor1(Fresh()), nullptr);
-    EXPECT_EQ(error.code, 1);
-  }
   EXPECT_EQ(FM_Data_Constructor1(Fresh()), nullptr);
   EXPECT_EQ(error.code, 2);
-  {
-    Text third("x"); // the third call runs again
-    EXPECT_NE(third.text, nullptr);
-    EXPECT_EQ(third.Units(), u"x");
-  }
-  HostData* data = FM_Data_Constructor1(Fresh());
-  EXPECT_EQ(error.code, 0);
-  FM_Data_Delete(data, Fresh());
   EXPECT_FALSE(fmhost::InjectFailure("FM_Text_Nothing", 1));
   EXPECT_FALSE(fmhost::InjectFailure("FM_Text_Assign", 0));
   EXPECT_FALSE(fmhost::InjectFailure("FM_Text_Assign", 1, 0));
 
-  // Calls that return an error code never report success when they fail.
   Text expression("1");
   HostExprEnv* environment = fmhost::NewEnvironmentFor("Main.fmp12");
   HostData* result = fmhost::NewResult();

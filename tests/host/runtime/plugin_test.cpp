@@ -8,7 +8,7 @@
 
 namespace {
 
-// The host with the test solution and the fake plug-in loaded (not yet started).
+// The host with the test solution and the fake plug-in loaded and started.
 class PluginTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -17,6 +17,7 @@ protected:
     std::string error;
     plugin_ = fmhost::Plugin::Load(fmhost_test::FakePluginPath(), &error);
     ASSERT_TRUE(plugin_) << error;
+    ASSERT_EQ(plugin_->Startup(), 76);
   }
   void TearDown() override {
     plugin_.reset();
@@ -31,13 +32,7 @@ protected:
   std::unique_ptr<fmhost::Plugin> plugin_;
 };
 
-TEST_F(PluginTest, StartupRegistersEveryFunctionInOrderAndShutdownOrUnloadingRemovesThem) {
-  EXPECT_EQ(plugin_->Startup(), 76);
-  const std::vector<fmhost::RegisteredFunction> functions = fmhost::RegisteredFunctions();
-  ASSERT_EQ(functions.size(), 11u);
-  EXPECT_EQ(functions[0].name, "Fake.Echo"); // the fields show in the --describe test
-  EXPECT_EQ(functions[10].name, "Fake.Misbehave");
-  EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
+TEST_F(PluginTest, ShutdownOrUnloadingRemovesEveryFunctionAndLeavesNoHostObject) {
   plugin_->Shutdown();
   EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
   EXPECT_EQ(fmhost::UnregisteredIds().size(), 11u);
@@ -50,43 +45,37 @@ TEST_F(PluginTest, StartupRegistersEveryFunctionInOrderAndShutdownOrUnloadingRem
   EXPECT_EQ(Eval("Fake.Echo ( 1 )"), "error 1202");
 }
 
-TEST_F(PluginTest, CallsOutsideTheParameterRangeOrFailingAreErrorsAndTextsCrossAsUtf16) {
-  plugin_->Startup();
-  EXPECT_EQ(Eval("Fake.Pair ( \"a\" )"), "error 1201");
-  EXPECT_EQ(Eval("Fake.Pair ( \"a\" ; \"b\" )"), "a|b");
-  EXPECT_EQ(Eval("Fake.Pair ( 1 ; 2 ; 3 )"), "1|2|3");
-  EXPECT_EQ(Eval("Fake.Pair ( 1 ; 2 ; 3 ; 4 )"), "error 1201");
-  EXPECT_EQ(Eval("Fake.Fail"), "error 1201");
-  EXPECT_EQ(Eval("Fake.Echo"), "");
-  EXPECT_EQ(Eval("fAKE.eCHO ( 1 ; 2 ; 3 ; 4 ; 5 ; 6 )"), "1|2|3|4|5|6");
-  EXPECT_EQ(Eval("Fake.Fail ( 7 )"), "error 7") << "and its result is dropped";
-  EXPECT_EQ(Eval("Fake.Fail ( 0 )"), "not this");
-  EXPECT_EQ(Eval("Fake.Units ( \"a\xF0\x9F\x98\x80\" )"), "0061 D83D DE00");
-  EXPECT_EQ(Eval("Fake.Echo ( \"\xC3\xA9\xF0\x9F\x98\x80\" )"), "\xC3\xA9\xF0\x9F\x98\x80");
-}
-
-TEST_F(PluginTest,
-       FunctionsEvaluateReentrantlyInTheCalculationsFileAndVariablesOrABoundEnvironment) {
-  plugin_->Startup();
-  EXPECT_EQ(Eval("Fake.Eval ( \"Fake.Echo ( \\\"x\\\" ; \\\"y\\\" )\" )"), "x|y");
-  const std::string main = Eval("Get ( FileName )");
-  EXPECT_EQ(Eval("Fake.Eval ( \"Get ( FileName )\" )"), main);
-  ASSERT_TRUE(fmhost::SetActiveFile("other"));
-  const std::string other = Eval("Get ( FileName )");
-  EXPECT_NE(other, main);
-  EXPECT_EQ(Eval("Fake.Eval ( \"Get ( FileName )\" )"), other);
-  EXPECT_EQ(fmhost::CurrentSolution().windows.front(), "Main") << "windows stay as given";
-  EXPECT_EQ(Eval("Let ( $v = 3 ; Fake.Eval ( \"$v\" ) )"), "3");
-  EXPECT_EQ(Eval("Fake.Eval ( \"1 +\" )"), "error 1200");
-  // A new environment evaluates only once bound to the active file.
-  EXPECT_EQ(Eval("Fake.ContextEval ( \"Get ( FileName )\" )"),
-            "before=error " + std::to_string(fmhost::kUnboundEnvironmentError) +
-                " bound=0 after=" + other);
+TEST_F(PluginTest, CallsCrossAsUtf16WithinTheirParameterRangeAndEvaluateReentrantly) {
+  const std::string unbound = std::to_string(fmhost::kUnboundEnvironmentError);
+  const struct {
+    const char* expression;
+    std::string result;
+  } cases[] = {
+      {"Fake.Pair ( \"a\" )", "error 1201"},
+      {"Fake.Pair ( 1 ; 2 ; 3 )", "1|2|3"},
+      {"Fake.Pair ( 1 ; 2 ; 3 ; 4 )", "error 1201"},
+      {"Fake.Fail", "error 1201"},
+      {"Fake.Echo", ""},
+      {"\"x\" & Fake.Echo ( \"a\" ; 1.50 )", "xa|1.5"},
+      {"fAKE.eCHO ( 1 ; 2 ; 3 ; 4 ; 5 ; 6 )", "1|2|3|4|5|6"},
+      {"Fake.Fail ( 7 )", "error 7"}, // and its result is dropped
+      {"Fake.Fail ( 0 )", "not this"},
+      {"Fake.Units ( \"a\xF0\x9F\x98\x80\" )", "0061 D83D DE00"},
+      {"Fake.Echo ( \"\xC3\xA9\xF0\x9F\x98\x80\" )", "\xC3\xA9\xF0\x9F\x98\x80"},
+      {"Fake.Eval ( \"Fake.Echo ( \\\"x\\\" ; \\\"y\\\" )\" )", "x|y"},
+      {"Let ( $v = 3 ; Fake.Eval ( \"$v\" ) )", "3"},
+      {"Let ( $n = 1 ; Fake.Eval ( \"Let ( $n = 2 ; $n )\" ) & $n )", "22"},
+      {"Fake.Eval ( \"1 +\" )", "error 1200"},
+      // A new environment evaluates only once bound to the active file.
+      {"Fake.ContextEval ( \"Get ( FileName )\" )",
+       "before=error " + unbound + " bound=0 after=" + Eval("Get ( FileName )")},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Eval(c.expression), c.result) << c.expression;
   EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
 }
 
 TEST_F(PluginTest, AScriptStartedDuringAnIdleCallRunsAfterTheCallReturns) {
-  plugin_->Startup();
   std::vector<fmhost::ScriptOutcome> outcomes;
   fmhost::SetScriptObserver(
       [&](const fmhost::ScriptOutcome& outcome) { outcomes.push_back(outcome); });
@@ -110,7 +99,6 @@ TEST_F(PluginTest, AScriptStartedDuringAnIdleCallRunsAfterTheCallReturns) {
 }
 
 TEST_F(PluginTest, StartingAScriptReportsAMissingFileScriptOrItsStartError) {
-  plugin_->Startup();
   EXPECT_EQ(Eval("Fake.StartScript ( \"Nope\" )"), "104");
   EXPECT_EQ(Eval("Fake.StartScript ( \"Gone.fmp12\" ; \"Save\" )"), "100");
   EXPECT_EQ(Eval("Fake.StartScript ( \"Refused\" )"), "825");
@@ -123,6 +111,7 @@ TEST_F(PluginTest, StartingAScriptReportsAMissingFileScriptOrItsStartError) {
   EXPECT_EQ(fmhost::RunStartedScripts(), 1u);
   fmhost::SetActiveFile("Other");
   EXPECT_EQ(Eval("Fake.Log"), "startup,other@" + Eval("Get ( FileName )"));
+  EXPECT_EQ(fmhost::CurrentSolution().windows.front(), "Main") << "windows stay as given";
 
   // A script that keeps starting itself cannot hang the host.
   fmhost::SetActiveFile("Main");
