@@ -57,7 +57,9 @@ TEST_F(PollOnceTest, AFaultyServiceFailsThePollAndPollingGoesOnWithNothingRunTwi
   };
   for (const auto& service : services) {
     Answer(next, service.status, service.body, service.faults);
-    for (const std::string& base : {BaseUrl(), UnreachableBaseUrl(), std::string("not a url")}) {
+    // Nothing answers a name under .invalid, which no resolver may resolve.
+    for (const std::string& base : {BaseUrl(), UnreachableBaseUrl(), std::string("not a url"),
+                                    std::string("http://tideloom-test.invalid")}) {
       pollCommandOnce(bridgeState().ClaimPoll(0, 0).value(), base, "K");
       EXPECT_FALSE(bridgeState().TakePendingCommand().has_value()) << base << service.body;
     }
