@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "core/ascii.h"
@@ -57,10 +59,6 @@ size_t AppendUnicodeEscape(std::string& out, std::string_view text, size_t pos, 
   return 6;
 }
 
-} // namespace
-
-namespace {
-
 // Bytes that stand for themselves inside a JSON string: everything but control bytes, the quote
 // and the backslash. Bytes of 0x80 and above are checked as UTF-8 apart.
 constexpr std::array<bool, 256> kPlainBytes = [] {
@@ -70,57 +68,165 @@ constexpr std::array<bool, 256> kPlainBytes = [] {
   return plain;
 }();
 
+// Payloads are scanned eight bytes at a time. Each test below sets the high bit of every byte it
+// matches; bytes above the first match may be flagged wrongly, so only the lowest flag is used.
+static_assert(std::endian::native == std::endian::little, "the byte order of the scans below");
+constexpr uint64_t kEachByte = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+uint64_t WordAt(const char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+constexpr uint64_t BytesEqualTo(uint64_t word, unsigned char byte) {
+  const uint64_t difference = word ^ (kEachByte * byte);
+  return (difference - kEachByte) & ~difference & kHighBits;
+}
+
+constexpr uint64_t BytesBelow(uint64_t word, unsigned char bound) {
+  return (word - kEachByte * bound) & ~word & kHighBits;
+}
+
+std::size_t FirstFlagged(uint64_t flags) {
+  return static_cast<std::size_t>(std::countr_zero(flags)) / 8;
+}
+
+// Bytes that are no quote and no backslash: they stand for themselves in a JSON string's value.
+uint64_t QuotesAndBackslashes(uint64_t word) {
+  return BytesEqualTo(word, '"') | BytesEqualTo(word, '\\');
+}
+
+// Bytes that JsonEscape cannot copy as they are.
+uint64_t BytesToEscape(uint64_t word) {
+  return QuotesAndBackslashes(word) | BytesBelow(word, 0x20) | (word & kHighBits);
+}
+
+// Output written by pointer into a block and handed to the string in large appends: with an
+// escape every few characters, std::string's checks on each small append cost more than the
+// bytes themselves. Flush() must be called at the end, since a destructor may not throw.
+class BlockWriter {
+public:
+  static constexpr std::size_t kSize = 16384;
+
+  explicit BlockWriter(std::string& out) : out_(out) {}
+  BlockWriter(const BlockWriter&) = delete;
+  BlockWriter& operator=(const BlockWriter&) = delete;
+
+  // Where to write at most `bytes` (no more than kSize) bytes; Commit() takes the end written.
+  char* Room(std::size_t bytes) {
+    if (bytes > kSize - used_) Flush();
+    return block_ + used_;
+  }
+  void Commit(const char* end) { used_ = static_cast<std::size_t>(end - block_); }
+  void Flush() {
+    out_.append(block_, used_);
+    used_ = 0;
+  }
+
+private:
+  std::string& out_;
+  char block_[kSize];
+  std::size_t used_ = 0;
+};
+
+// The input is handled in segments whose output, six bytes per input byte at most, fits a block.
+constexpr std::size_t kSegment = 2048;
+constexpr std::size_t kSegmentRoom = 6 * kSegment + 16;
+
+// What each ASCII byte becomes in a JSON string: itself, or its escape.
+struct AsciiOutput {
+  char bytes[7] = {};
+  unsigned char length = 0;
+};
+
+constexpr std::array<AsciiOutput, 128> kAsciiOutputs = [] {
+  std::array<AsciiOutput, 128> outputs{};
+  for (int byte = 0; byte < 0x80; ++byte)
+    outputs[byte] = {{static_cast<char>(byte)}, 1};
+  for (int byte = 0; byte < 0x20; ++byte)
+    outputs[byte] = {{'\\', 'u', '0', '0', kLowerHexDigits[byte >> 4], kLowerHexDigits[byte & 15]},
+                     6};
+  outputs['\t'] = {{'\\', 't'}, 2};
+  outputs['\n'] = {{'\\', 'n'}, 2};
+  outputs['\r'] = {{'\\', 'r'}, 2};
+  outputs['"'] = {{'\\', '"'}, 2};
+  outputs['\\'] = {{'\\', '\\'}, 2};
+  return outputs;
+}();
+
+// Writes the output of an ASCII byte; eight bytes are stored whatever its length, the bytes past
+// it to be overwritten by what follows.
+static_assert(sizeof(AsciiOutput) == 8);
+char* WriteAscii(char* to, unsigned char byte) {
+  std::memcpy(to, &kAsciiOutputs[byte], sizeof(AsciiOutput));
+  return to + kAsciiOutputs[byte].length;
+}
+
+// The byte an escape gives: \n \r \t \b \f decoded, and any other byte (\" \\ \/ and unknown
+// escapes) standing for itself.
+constexpr std::array<char, 256> kUnescaped = [] {
+  std::array<char, 256> unescaped{};
+  for (int byte = 0; byte < 256; ++byte)
+    unescaped[byte] = static_cast<char>(byte);
+  unescaped['n'] = '\n';
+  unescaped['r'] = '\r';
+  unescaped['t'] = '\t';
+  unescaped['b'] = '\b';
+  unescaped['f'] = '\f';
+  return unescaped;
+}();
+
+char* WriteBytes(char* to, std::string_view bytes) {
+  std::memcpy(to, bytes.data(), bytes.size());
+  return to + bytes.size();
+}
+
 } // namespace
 
 void AppendJsonEscaped(std::string& out, std::string_view text) {
-  // Runs of bytes that need nothing are copied whole: payloads are mostly such runs.
-  std::size_t runStart = 0;
+  BlockWriter writer(out);
+  const char* const bytes = text.data();
   std::size_t i = 0;
-  const auto flushRun = [&] { out.append(text.data() + runStart, i - runStart); };
   while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (kPlainBytes[byte]) {
-      ++i;
-      continue;
-    }
-    if (byte >= 0x80) {
-      std::size_t invalidLength = 0;
-      if (const std::size_t length = Utf8SequenceAt(text, i, invalidLength)) {
-        i += length;
+    const std::size_t segmentEnd = std::min(text.size(), i + kSegment);
+    char* to = writer.Room(kSegmentRoom);
+    while (i < segmentEnd) {
+      if (i + 8 <= segmentEnd) {
+        const uint64_t word = WordAt(bytes + i);
+        if (BytesToEscape(word) == 0) {
+          std::memcpy(to, bytes + i, 8);
+          to += 8;
+          i += 8;
+          continue;
+        }
+        // ASCII with escapes: looked up byte by byte, without a branch per byte.
+        if ((word & kHighBits) == 0) {
+          for (const std::size_t stop = i + 8; i < stop; ++i)
+            to = WriteAscii(to, static_cast<unsigned char>(bytes[i]));
+          continue;
+        }
+      }
+      const auto byte = static_cast<unsigned char>(bytes[i]);
+      if (byte < 0x80) {
+        to = WriteAscii(to, byte);
+        ++i;
         continue;
       }
-      // The body must stay JSON whatever bytes a command carried.
-      flushRun();
-      out += kReplacementCharacter;
-      i += invalidLength;
-      runStart = i;
-      continue;
+      std::size_t invalidLength = 0;
+      if (const std::size_t length = Utf8SequenceAt(text, i, invalidLength)) {
+        to = WriteBytes(to, text.substr(i, length));
+        i += length;
+      } else {
+        // The body must stay JSON whatever bytes a command carried.
+        to = WriteBytes(to, kReplacementCharacter);
+        i += invalidLength;
+      }
     }
-    flushRun();
-    switch (byte) {
-    case '\t':
-      out += "\\t";
-      break;
-    case '\n':
-      out += "\\n";
-      break;
-    case '\r':
-      out += "\\r";
-      break;
-    case '"':
-      out += "\\\"";
-      break;
-    case '\\':
-      out += "\\\\";
-      break;
-    default:
-      out += "\\u00";
-      out += kLowerHexDigits[byte >> 4];
-      out += kLowerHexDigits[byte & 0x0F];
-    }
-    runStart = ++i;
+    writer.Commit(to);
   }
-  flushRun();
+  writer.Flush();
 }
 
 std::string JsonEscape(std::string_view text) {
@@ -141,47 +247,55 @@ size_t FindStringMemberValue(std::string_view text, std::string_view key) {
 }
 
 std::string JsonStringField(std::string_view text, std::string_view key) {
-  size_t pos = FindStringMemberValue(text, key);
-  if (pos == std::string_view::npos) return {};
-
+  std::size_t i = FindStringMemberValue(text, key);
+  if (i == std::string_view::npos) return {};
+  // Decoding never makes the value longer than the rest of the text, so room for that is taken
+  // once: the pages a short value leaves untouched cost nothing, and it is shrunk at the end.
   std::string value;
-  while (pos < text.size() && text[pos] != '"') {
-    if (text[pos] != '\\' || pos + 1 == text.size()) {
-      // Runs without escapes are copied whole: an xmlContent value can be a large payload.
-      const size_t runEnd = std::min(text.find_first_of("\"\\", pos + 1), text.size());
-      value.append(text.data() + pos, runEnd - pos);
-      pos = runEnd;
-      continue;
-    }
-    const char escaped = text[pos + 1];
-    if (escaped == 'u') {
-      if (const std::optional<uint32_t> unit = UnicodeEscapeAt(text, pos)) {
-        pos += AppendUnicodeEscape(value, text, pos, *unit);
+  value.reserve(text.size() - i);
+  BlockWriter writer(value);
+  const char* const bytes = text.data();
+  bool closed = false;
+  while (i < text.size() && !closed) {
+    const std::size_t segmentEnd = std::min(text.size(), i + kSegment);
+    char* to = writer.Room(kSegmentRoom);
+    while (i < segmentEnd) {
+      if (i + 8 <= segmentEnd) {
+        const uint64_t flags = QuotesAndBackslashes(WordAt(bytes + i));
+        const std::size_t plain = flags == 0 ? 8 : FirstFlagged(flags);
+        std::memcpy(to, bytes + i, 8);
+        to += plain;
+        i += plain;
+        if (plain == 8) continue;
+      } else if (bytes[i] != '"' && bytes[i] != '\\') {
+        *to++ = bytes[i++];
         continue;
       }
+      if (bytes[i] == '"') {
+        closed = true;
+        break;
+      }
+      // A backslash: as the last byte of the text it stays as it is.
+      if (i + 1 == text.size()) {
+        *to++ = bytes[i++];
+        continue;
+      }
+      const char escaped = bytes[i + 1];
+      if (escaped == 'u') {
+        if (const std::optional<uint32_t> unit = UnicodeEscapeAt(text, i)) {
+          std::string decoded;
+          i += AppendUnicodeEscape(decoded, text, i, *unit);
+          to = WriteBytes(to, decoded);
+          continue;
+        }
+      }
+      *to++ = kUnescaped[static_cast<unsigned char>(escaped)];
+      i += 2;
     }
-    switch (escaped) {
-    case 'n':
-      value += '\n';
-      break;
-    case 'r':
-      value += '\r';
-      break;
-    case 't':
-      value += '\t';
-      break;
-    case 'b':
-      value += '\b';
-      break;
-    case 'f':
-      value += '\f';
-      break;
-    default:
-      value += escaped;
-      break; // \" \\ \/ and anything unknown give the byte itself
-    }
-    pos += 2;
+    writer.Commit(to);
   }
+  writer.Flush();
+  if (value.capacity() > 2 * value.size() + 4096) value.shrink_to_fit();
   return value;
 }
 
