@@ -1,5 +1,6 @@
 // The HTTP client over libcurl, behaving as the WinHTTP client does: same time-outs, user agent,
 // URL rules, redirects and step names in its messages.
+#include <algorithm>
 #include <curl/curl.h>
 #include <mutex>
 
@@ -16,6 +17,9 @@ namespace {
 constexpr long kConnectTimeoutMs = 60000; // name resolution plus connect, as 30 s + 30 s
 constexpr long kStallSeconds = 120;       // as the send and receive time-outs
 constexpr int kMaxRedirects = 10;
+// A streamed body is read in pieces this large, as WinHTTP writes them: fewer, larger reads and
+// sends keep a large upload close to the speed of the disk and the link.
+constexpr long kUploadPieceBytes = 1L << 20;
 
 void InitCurlOnce() {
   static std::once_flag once;
@@ -46,12 +50,32 @@ struct CurlHeaderList {
   }
 };
 
-// What one hop of the exchange has seen so far.
+// What one hop of the exchange has sent and seen so far.
 struct Transfer {
+  const BodySource* source = nullptr;
+  uint64_t sent = 0;
+  std::string sourceError; // set when the body source failed, and then the request's message
+  bool sourceFailed = false;
   std::string body;
   bool finalHeadSeen = false; // a non-1xx reply head has ended: failures now are body failures
   long headStatus = 0;
 };
+
+size_t SupplyBody(char* buffer, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const uint64_t left = transfer->source->size - transfer->sent;
+  const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(size * count, left));
+  try {
+    if (!transfer->source->read(transfer->sent, {buffer, want}, transfer->sourceError)) {
+      transfer->sourceFailed = true;
+      return CURL_READFUNC_ABORT;
+    }
+  } catch (...) {
+    return CURL_READFUNC_ABORT; // ends the transfer instead of throwing through C
+  }
+  transfer->sent += want;
+  return want;
+}
 
 size_t CollectBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
@@ -115,6 +139,7 @@ struct Hop {
   std::string url;
   std::string_view contentType;
   std::string_view body;
+  const BodySource* source; // when set, the body is read from it instead
 };
 
 CURLcode ConfigureHop(CURL* curl, const Hop& hop, CurlHeaderList& headers, Transfer& transfer) {
@@ -128,9 +153,18 @@ CURLcode ConfigureHop(CURL* curl, const Hop& hop, CurlHeaderList& headers, Trans
   set(CURLOPT_WRITEDATA, static_cast<void*>(&transfer));
   set(CURLOPT_HEADERFUNCTION, &WatchHead);
   set(CURLOPT_HEADERDATA, static_cast<void*>(&transfer));
-  if (hop.method == "GET" && hop.body.empty()) {
+  if (hop.method == "GET" && hop.body.empty() && hop.source == nullptr) {
     set(CURLOPT_HTTPGET, 1L);
     set(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+  } else if (hop.source != nullptr) {
+    // The length goes up front, as for an in-memory body: no chunked encoding.
+    transfer.source = hop.source;
+    set(CURLOPT_POST, 1L);
+    set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hop.source->size));
+    set(CURLOPT_READFUNCTION, &SupplyBody);
+    set(CURLOPT_READDATA, static_cast<void*>(&transfer));
+    set(CURLOPT_UPLOAD_BUFFERSIZE, kUploadPieceBytes);
+    set(CURLOPT_CUSTOMREQUEST, hop.method == "POST" ? nullptr : hop.method.c_str());
   } else {
     set(CURLOPT_POST, 1L);
     set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(hop.body.size()));
@@ -185,16 +219,15 @@ bool NextHop(CURL* curl, long status, bool fromSecure, Hop& hop, bool& toSecure)
   if (status != 307 && status != 308 && hop.method != "GET") {
     hop.method = "GET";
     hop.body = {};
+    hop.source = nullptr;
     hop.contentType = {};
   }
   return true;
 }
 
-} // namespace
-
-bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
-                 int64_t limitMs) {
+bool Exchange(std::string_view method, std::string_view url, std::string_view contentType,
+              std::string_view body, const BodySource* source, std::string& reply,
+              std::string& error, int* statusCode, int64_t limitMs) {
   ParsedUrl parsed;
   if (!ParseUrl(url, parsed, error)) return false;
 
@@ -213,7 +246,7 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
     return false;
   }
 
-  Hop hop{std::string(method), CurlUrl(parsed), contentType, body};
+  Hop hop{std::string(method), CurlUrl(parsed), contentType, body, source};
   bool secure = parsed.secure;
   for (int redirects = 0;; ++redirects) {
     CurlHeaderList headers;
@@ -227,7 +260,9 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
       return false;
     }
     if (const CURLcode code = curl_easy_perform(curl.handle); code != CURLE_OK) {
-      error = FailedStepMessage(transfer.finalHeadSeen ? kStepRead : kStepSend, code);
+      error = transfer.sourceFailed
+                  ? std::move(transfer.sourceError)
+                  : FailedStepMessage(transfer.finalHeadSeen ? kStepRead : kStepSend, code);
       return false;
     }
     long status = 0;
@@ -244,6 +279,20 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
     }
     secure = nextSecure;
   }
+}
+
+} // namespace
+
+bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
+                 int64_t limitMs) {
+  return Exchange(method, url, contentType, body, nullptr, reply, error, statusCode, limitMs);
+}
+
+bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                 const BodySource& body, std::string& reply, std::string& error, int* statusCode,
+                 int64_t limitMs) {
+  return Exchange(method, url, contentType, {}, &body, reply, error, statusCode, limitMs);
 }
 
 } // namespace tideloom

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
@@ -95,11 +96,74 @@ bool ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline,
   return true;
 }
 
-} // namespace
+// The pieces a streamed body is written in: large enough to keep the connection busy, small
+// enough not to weigh on the host's memory.
+constexpr std::size_t kPieceSize = 1 << 20;
+// As many sends as the redirects WinHTTP follows by default.
+constexpr int kMaxSends = 10;
 
-bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
-                 int64_t limitMs) {
+// Sends the request with the source's length announced and writes its bytes in pieces. False
+// with the message: the source's own when it failed, which leaves the request cut off for the
+// caller to close.
+bool SendStreamed(HINTERNET request, const std::u16string& headers, const BodySource& source,
+                  std::string& error) {
+  const DWORD length = static_cast<DWORD>(source.size);
+  if (!WinHttpSendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : Wide(headers),
+                          headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0,
+                          length, 0)) {
+    error = FormatWindowsError(kStepSend);
+    return false;
+  }
+  std::string piece(static_cast<std::size_t>(std::min<uint64_t>(source.size, kPieceSize)), '\0');
+  for (uint64_t sent = 0; sent < source.size;) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<uint64_t>(source.size - sent, kPieceSize));
+    if (!source.read(sent, {piece.data(), want}, error)) return false;
+    for (std::size_t written = 0; written < want;) {
+      DWORD wrote = 0;
+      if (!WinHttpWriteData(request, piece.data() + written, static_cast<DWORD>(want - written),
+                            &wrote) ||
+          wrote == 0) {
+        error = FormatWindowsError(kStepSend);
+        return false;
+      }
+      written += wrote;
+    }
+    sent += want;
+  }
+  return true;
+}
+
+// Sends the request and waits for the reply's head. WinHTTP follows redirects itself; a body it
+// did not hold (one written in pieces) it asks to be sent again, and a 307 or 308 then gets it.
+bool SendAndReceive(HINTERNET request, const std::u16string& headers, std::string_view body,
+                    const BodySource* source, std::string& error) {
+  if (source == nullptr) {
+    // WinHttpSendRequest takes the body as non-const data it does not write to.
+    void* data = body.empty() ? nullptr : const_cast<char*>(body.data());
+    const DWORD length = static_cast<DWORD>(body.size());
+    if (!WinHttpSendRequest(
+            request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : Wide(headers),
+            headers.empty() ? 0 : static_cast<DWORD>(-1L), data, length, length, 0) ||
+        !WinHttpReceiveResponse(request, nullptr)) {
+      error = FormatWindowsError(kStepSend);
+      return false;
+    }
+    return true;
+  }
+  for (int sends = 0;; ++sends) {
+    if (!SendStreamed(request, headers, *source, error)) return false;
+    if (WinHttpReceiveResponse(request, nullptr)) return true;
+    if (GetLastError() != ERROR_WINHTTP_RESEND_REQUEST || sends == kMaxSends) {
+      error = FormatWindowsError(kStepSend);
+      return false;
+    }
+  }
+}
+
+bool Exchange(std::string_view method, std::string_view url, std::string_view contentType,
+              std::string_view body, const BodySource* source, std::string& reply,
+              std::string& error, int* statusCode, int64_t limitMs) {
   const auto deadline = limitMs > 0
                             ? std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs)
                             : std::chrono::steady_clock::time_point::max();
@@ -131,20 +195,11 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
 
   std::u16string headers;
   if (!contentType.empty()) headers = u"Content-Type: " + Utf8ToWide(contentType) + u"\r\n";
-  // WinHttpSendRequest takes the body as non-const data it does not write to.
-  void* data = body.empty() ? nullptr : const_cast<char*>(body.data());
-  if (body.size() > MAXDWORD) {
+  if ((source != nullptr ? source->size : body.size()) > MAXDWORD) {
     error = FailedStepMessage(kStepSend, ERROR_INVALID_PARAMETER);
     return false;
   }
-  const DWORD length = static_cast<DWORD>(body.size());
-  if (!WinHttpSendRequest(request.handle,
-                          headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : Wide(headers),
-                          headers.empty() ? 0 : static_cast<DWORD>(-1L), data, length, length, 0) ||
-      !WinHttpReceiveResponse(request.handle, nullptr)) {
-    error = FormatWindowsError(kStepSend);
-    return false;
-  }
+  if (!SendAndReceive(request.handle, headers, body, source, error)) return false;
 
   std::string collected;
   if (!ReadBody(request.handle, deadline, collected, error)) return false;
@@ -152,6 +207,20 @@ bool HttpRequest(std::string_view method, std::string_view url, std::string_view
   reply = std::move(collected);
   if (statusCode != nullptr) *statusCode = status;
   return true;
+}
+
+} // namespace
+
+bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
+                 int64_t limitMs) {
+  return Exchange(method, url, contentType, body, nullptr, reply, error, statusCode, limitMs);
+}
+
+bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                 const BodySource& body, std::string& reply, std::string& error, int* statusCode,
+                 int64_t limitMs) {
+  return Exchange(method, url, contentType, {}, &body, reply, error, statusCode, limitMs);
 }
 
 } // namespace tideloom

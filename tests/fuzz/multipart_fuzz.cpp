@@ -38,7 +38,8 @@ bool ReadParts(std::string_view body, std::string_view boundary, std::vector<Par
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto [key, filename, file] = SplitFields<3>(data, size);
   const std::string boundary = ChooseBoundary(key, filename, file);
-  const std::string body = BuildMultipartBody(boundary, key, filename, file);
+  const MultipartFrame frame = FrameMultipart(boundary, key, filename);
+  const std::string body = frame.head + std::string(file) + frame.tail;
   Require(MultipartBodySize(boundary, key, filename, file.size()) == body.size(), "size");
 
   std::vector<Part> parts;
