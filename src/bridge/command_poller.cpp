@@ -56,13 +56,12 @@ bool ConsiderPoll() {
 void pollCommandOnce(SessionToken session, const std::string& baseUrl,
                      const std::string& licenseKey) {
   const PollInFlightRelease release{session};
-  std::string reply;
-  std::string error;
-  if (!HttpGet(PollUrl(baseUrl, licenseKey), reply, error, nullptr, kPollLimitMs)) return;
-  PollReply command = ClassifyPollReply(reply);
+  HttpReply reply = HttpGet(PollUrl(baseUrl, licenseKey), kPollLimitMs);
+  if (!reply) return;
+  PollReply command = ClassifyPollReply(reply.body);
   if (command.id.empty()) return;
   bridgeState().StorePolledCommand(
-      session, {std::move(command.id), std::move(command.type), std::move(reply)});
+      session, {std::move(command.id), std::move(command.type), std::move(reply.body)});
 }
 
 } // namespace tideloom

@@ -46,19 +46,18 @@ LivePushUpload PrepareLivePushUpload(std::string_view posixPath, std::string_vie
 }
 
 void UploadLivePushFile(const LivePushUpload& upload) {
-  std::string error;
+  HttpReply reply;
   {
     // The copy holds the whole schema: it must not stay behind, whatever the upload did.
     const SavedCopyRemoval removal{upload.posixPath};
-    std::string reply;
-    HttpPostFile(upload.uploadUrl, upload.posixPath, reply, error);
+    reply = HttpPostFile(upload.uploadUrl, upload.posixPath);
   }
   if (upload.commandId.empty()) return;
-  if (error.empty()) {
+  if (reply) {
     completeCommand(upload.baseUrl, upload.licenseKey, upload.commandId, kStatusCompleted, {});
   } else {
     completeCommand(upload.baseUrl, upload.licenseKey, upload.commandId, kStatusFailed,
-                    UploadFailedMessage(error));
+                    UploadFailedMessage(reply.error));
   }
 }
 

@@ -47,12 +47,10 @@ std::string RegisterBridge(const RegistrationRequest& request,
 
   std::string url = baseUrl;
   url += kRegisterPath;
-  std::string reply;
-  std::string error;
-  int httpStatus = 0;
-  if (!HttpPostJson(url, RegistrationBody(request), reply, error, &httpStatus)) return error;
+  const HttpReply reply = HttpPostJson(url, RegistrationBody(request));
+  if (!reply) return reply.error;
   // A refused key must not be stored as if it worked: the bridge keeps what it had.
-  if (!IsAcceptance(httpStatus)) return RegistrationRefusedMessage(httpStatus, reply);
+  if (!IsAcceptance(reply.status)) return RegistrationRefusedMessage(reply.status, reply.body);
 
   bridgeState().Configure(request.licenseKey, baseUrl);
   WriteConfigValues(request.licenseKey, baseUrl);

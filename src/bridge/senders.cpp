@@ -22,10 +22,7 @@ std::string Joined(std::string_view base, std::string_view path) {
 
 // The request's error text: empty when it went out and a reply came back.
 std::string PostJson(const std::string& url, const std::string& body) {
-  std::string reply;
-  std::string error;
-  HttpPostJson(url, body, reply, error);
-  return error;
+  return HttpPostJson(url, body).error;
 }
 
 std::string_view StatusFor(bool succeeded) { return succeeded ? kStatusCompleted : kStatusFailed; }

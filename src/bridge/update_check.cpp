@@ -92,11 +92,9 @@ void RunVersionCheck(const std::string& baseUrl) {
   const UpdateCheckRelease release;
   std::string url = baseUrl;
   url += kPluginVersionPath;
-  std::string reply;
-  std::string error;
-  if (!HttpGet(url, reply, error)) return;
+  const HttpReply reply = HttpGet(url);
   std::string version;
-  if (!FindVersionValue(reply, version)) return;
+  if (!reply || !FindVersionValue(reply.body, version)) return;
   bridgeState().StoreLatestVersion(std::move(version));
 }
 

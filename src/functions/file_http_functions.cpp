@@ -50,6 +50,11 @@ std::string ReplyOrError(bool sent, std::string& reply, std::string& error) {
   return sent ? std::move(reply) : std::move(error);
 }
 
+// The reply's body whatever its status, or the message of the failed exchange.
+std::string BodyOrError(HttpReply reply) {
+  return reply ? std::move(reply.body) : std::move(reply.error);
+}
+
 } // namespace
 
 std::string ReadFileFunction(const CalculationCall& call) {
@@ -65,9 +70,7 @@ std::string HttpPostFunction(const CalculationCall& call) {
   if (url.empty()) return std::string(kUrlEmpty);
   const std::string& jsonBody = Parameter(call, 1);
   if (jsonBody.empty()) return std::string(kJsonBodyEmpty);
-  std::string reply;
-  std::string error;
-  return ReplyOrError(HttpPostJson(url, jsonBody, reply, error), reply, error);
+  return BodyOrError(HttpPostJson(url, jsonBody));
 }
 
 std::string PushSnapshotFunction(const CalculationCall& call) {
@@ -86,8 +89,7 @@ std::string PushSnapshotFunction(const CalculationCall& call) {
                                .String("filename", LastPathComponent(xmlPath))
                                .Finish();
   content = std::string();
-  std::string reply;
-  return ReplyOrError(HttpPostJson(ingestUrl, body, reply, error), reply, error);
+  return BodyOrError(HttpPostJson(ingestUrl, body));
 }
 
 std::string PushScriptFunction(const CalculationCall& call) {
@@ -110,11 +112,10 @@ std::string PushScriptFunction(const CalculationCall& call) {
                                .String("xmlContent", xml)
                                .String("label", label)
                                .Finish();
-  std::string reply;
-  int status = 0;
-  if (!HttpPostJson(bridgeUrl, body, reply, error, &status)) return error;
+  const HttpReply reply = HttpPostJson(bridgeUrl, body);
+  if (!reply) return reply.error;
   // The service's refusal must not read as a completed push.
-  if (status < 200 || status > 299) return RefusedPushMessage(status, reply);
+  if (reply.status < 200 || reply.status > 299) return RefusedPushMessage(reply.status, reply.body);
   return std::string(kOk);
 }
 
@@ -127,10 +128,7 @@ std::string UploadFileFunction(const CalculationCall& call) {
   const std::string& licenseKey = Parameter(call, 1);
   const std::string& filename = Parameter(call, 2);
   const std::string& posixPath = Parameter(call, 3);
-  std::string reply;
-  std::string error;
-  return ReplyOrError(HttpPostMultipart(url, licenseKey, filename, posixPath, reply, error), reply,
-                      error);
+  return BodyOrError(HttpPostMultipart(url, licenseKey, filename, posixPath));
 }
 
 } // namespace tideloom

@@ -283,16 +283,20 @@ bool Exchange(std::string_view method, std::string_view url, std::string_view co
 
 } // namespace
 
-bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 std::string_view body, std::string& reply, std::string& error, int* statusCode,
-                 int64_t limitMs) {
-  return Exchange(method, url, contentType, body, nullptr, reply, error, statusCode, limitMs);
+HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                      std::string_view body, int64_t limitMs) {
+  HttpReply reply;
+  reply.received = Exchange(method, url, contentType, body, nullptr, reply.body, reply.error,
+                            &reply.status, limitMs);
+  return reply;
 }
 
-bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 const BodySource& body, std::string& reply, std::string& error, int* statusCode,
-                 int64_t limitMs) {
-  return Exchange(method, url, contentType, {}, &body, reply, error, statusCode, limitMs);
+HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                      const BodySource& body, int64_t limitMs) {
+  HttpReply reply;
+  reply.received = Exchange(method, url, contentType, {}, &body, reply.body, reply.error,
+                            &reply.status, limitMs);
+  return reply;
 }
 
 } // namespace tideloom

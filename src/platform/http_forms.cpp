@@ -2,14 +2,12 @@
 
 namespace tideloom {
 
-bool HttpPostJson(std::string_view url, std::string_view jsonBody, std::string& reply,
-                  std::string& error, int* statusCode) {
-  return HttpRequest("POST", url, "application/json", jsonBody, reply, error, statusCode);
+HttpReply HttpPostJson(std::string_view url, std::string_view jsonBody) {
+  return HttpRequest("POST", url, "application/json", jsonBody);
 }
 
-bool HttpGet(std::string_view url, std::string& reply, std::string& error, int* statusCode,
-             int64_t limitMs) {
-  return HttpRequest("GET", url, "", "", reply, error, statusCode, limitMs);
+HttpReply HttpGet(std::string_view url, int64_t limitMs) {
+  return HttpRequest("GET", url, "", "", limitMs);
 }
 
 } // namespace tideloom

@@ -232,21 +232,22 @@ uint64_t MultipartBodySize(std::string_view boundary, std::string_view licenseKe
   return frame.head.size() + fileSize + frame.tail.size();
 }
 
-bool HttpPostMultipart(std::string_view url, std::string_view licenseKey, std::string_view filename,
-                       std::string_view filePath, std::string& reply, std::string& error) {
+HttpReply HttpPostMultipart(std::string_view url, std::string_view licenseKey,
+                            std::string_view filename, std::string_view filePath) {
+  HttpReply failed;
   OpenedFile file;
-  if (!OpenUploadFile(filePath, file, error)) return false;
+  if (!OpenUploadFile(filePath, file, failed.error)) return failed;
   // The boundary depends on the whole file, so the file is read twice: once to scan it, once
   // while it is sent.
   std::string boundary;
   if (!ChooseBoundary(licenseKey, filename, file.size, file.read, boundary)) {
-    error = FailedToReadFileMessage(filePath);
-    return false;
+    failed.error = FailedToReadFileMessage(filePath);
+    return failed;
   }
   const uint64_t size = MultipartBodySize(boundary, licenseKey, filename, file.size);
   if (size > kLargestUpload) {
-    error = FileTooLargeMessage(filePath);
-    return false;
+    failed.error = FileTooLargeMessage(filePath);
+    return failed;
   }
   const MultipartFrame frame = FrameMultipart(boundary, licenseKey, filename);
   const BodySource body = FileBody(size, filePath, [&](uint64_t offset, std::span<char> piece) {
@@ -254,15 +255,15 @@ bool HttpPostMultipart(std::string_view url, std::string_view licenseKey, std::s
   });
   std::string contentType = "multipart/form-data; boundary=";
   contentType += boundary;
-  return HttpRequest("POST", url, contentType, body, reply, error);
+  return HttpRequest("POST", url, contentType, body);
 }
 
-bool HttpPostFile(std::string_view url, std::string_view filePath, std::string& reply,
-                  std::string& error) {
+HttpReply HttpPostFile(std::string_view url, std::string_view filePath) {
+  HttpReply failed;
   OpenedFile file;
-  if (!OpenUploadFile(filePath, file, error)) return false;
+  if (!OpenUploadFile(filePath, file, failed.error)) return failed;
   return HttpRequest("POST", url, "application/octet-stream",
-                     FileBody(file.size, filePath, file.read), reply, error);
+                     FileBody(file.size, filePath, file.read));
 }
 
 } // namespace tideloom

@@ -21,11 +21,11 @@ constexpr const char* kSendStep = "WinHttpSendRequest/WinHttpReceiveResponse";
 constexpr const char* kReadStep = "WinHttpReadData";
 
 // GETs and JSON posts go through the wrappers the functions call; the rest through the request.
-bool Send(const std::string& method, const std::string& url, const std::string& type,
-          const std::string& body, std::string& reply, std::string& error, int* status) {
-  if (method == "GET") return HttpGet(url, reply, error, status);
-  if (type == "application/json") return HttpPostJson(url, body, reply, error, status);
-  return HttpRequest(method, url, type, body, reply, error, status);
+HttpReply Send(const std::string& method, const std::string& url, const std::string& type,
+               const std::string& body) {
+  if (method == "GET") return HttpGet(url);
+  if (type == "application/json") return HttpPostJson(url, body);
+  return HttpRequest(method, url, type, body);
 }
 
 json Redirect(const std::string& path, int status, const std::string& location) {
@@ -126,12 +126,10 @@ TEST_F(HttpClient, TheRequestGoesOutByteForByteAndAnyReplyComesBackWhole) {
       script["path"] = Path(c.name);
       ScriptPeer(script);
     }
-    reply = "previous reply";
-    ASSERT_TRUE(Send(c.method, Url(c.name) + c.query, c.contentType, c.body, reply, error, &status))
-        << error;
-    EXPECT_TRUE(reply == c.reply) << "got " << reply.size() << " bytes";
-    EXPECT_EQ(status, c.status);
-    EXPECT_EQ(error, "previous error");
+    const HttpReply reply = Send(c.method, Url(c.name) + c.query, c.contentType, c.body);
+    ASSERT_TRUE(reply) << reply.error;
+    EXPECT_TRUE(reply.body == c.reply) << "got " << reply.body.size() << " bytes";
+    EXPECT_EQ(reply.status, c.status);
 
     const RecordedRequest request = OnlyRequestUnder(Path(c.name));
     EXPECT_EQ(request.method, c.method);
@@ -174,13 +172,15 @@ TEST_F(HttpClient, EachWayAnExchangeFailsNamesItsStepAndLeavesTheOutputsAlone) {
   for (const auto& [url, step] : cases) {
     SCOPED_TRACE(url.substr(0, 80));
     // A GET, since Wine's WinHTTP fails a POST that a 302 redirects.
-    EXPECT_FALSE(HttpGet(url, reply, error, &status));
+    const HttpReply reply = HttpGet(url);
+    EXPECT_FALSE(reply);
     if (step.empty()) {
-      EXPECT_EQ(error, "Failed to parse URL: " + url);
+      EXPECT_EQ(reply.error, "Failed to parse URL: " + url);
     } else {
-      ExpectStepFailure(error, step);
+      ExpectStepFailure(reply.error, step);
     }
-    ExpectFailedUntouched();
+    EXPECT_EQ(reply.status, 0);
+    EXPECT_EQ(reply.body, "");
     if (url.find("/secret") == std::string::npos) continue;
     const std::vector<RecordedRequest> tls = RequestsUnder(kTlsTarget);
     ASSERT_EQ(tls.size(), ++handshakes) << "plain text sent";
@@ -195,8 +195,9 @@ TEST_F(HttpClient, A307RepeatsThePostWithItsBodyAndA302TurnsItIntoAGetWithoutBod
   // The Location may name the path alone or the whole URL.
   ScriptPeer(Redirect(Path("kept"), 307, Path("target") + "?from=kept"));
   ScriptPeer(Redirect(Path("moved"), 302, Url("target") + "?from=moved"));
-  ASSERT_TRUE(HttpPostJson(Url("kept"), "{\"b\":2}", reply, error, &status)) << error;
-  EXPECT_EQ(reply, "arrived");
+  const HttpReply kept = HttpPostJson(Url("kept"), "{\"b\":2}");
+  ASSERT_TRUE(kept) << kept.error;
+  EXPECT_EQ(kept.body, "arrived");
   std::vector<RecordedRequest> requests = RequestsUnder(Path("target"));
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].method, "POST");
@@ -208,9 +209,10 @@ TEST_F(HttpClient, A307RepeatsThePostWithItsBodyAndA302TurnsItIntoAGetWithoutBod
     GTEST_SKIP() << "Wine's WinHTTP fails a POST that a 302 redirects (error 12019) instead "
                     "of following it with a GET";
   }
-  ASSERT_TRUE(HttpPostJson(Url("moved"), "{\"a\":1}", reply, error, &status)) << error;
-  EXPECT_EQ(reply, "arrived");
-  EXPECT_EQ(status, 200);
+  const HttpReply moved = HttpPostJson(Url("moved"), "{\"a\":1}");
+  ASSERT_TRUE(moved) << moved.error;
+  EXPECT_EQ(moved.body, "arrived");
+  EXPECT_EQ(moved.status, 200);
   requests = RequestsUnder(Path("target"));
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[1].method, "GET");
@@ -227,19 +229,15 @@ TEST_F(HttpClient, ConcurrentCallsKeepTheirOwnReplies) {
                 {"chunkSize", 3},
                 {"chunkDelayMs", 1}});
   }
-  std::vector<std::string> replies(kThreads);
-  std::vector<std::string> errors(kThreads);
+  std::vector<HttpReply> replies(kThreads);
   std::vector<std::thread> threads;
   for (int i = 0; i < kThreads; ++i) {
-    threads.emplace_back([&, i] {
-      if (!HttpPostJson(Url("c" + std::to_string(i)), "{}", replies[i], errors[i]))
-        errors[i] += " (failed)";
-    });
+    threads.emplace_back([&, i] { replies[i] = HttpPostJson(Url("c" + std::to_string(i)), "{}"); });
   }
   for (std::thread& thread : threads)
     thread.join();
   for (int i = 0; i < kThreads; ++i)
-    EXPECT_EQ(replies[i] + errors[i], "reply " + std::to_string(i));
+    EXPECT_EQ(replies[i].body + replies[i].error, "reply " + std::to_string(i));
 }
 
 } // namespace

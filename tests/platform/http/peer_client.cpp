@@ -13,14 +13,13 @@ namespace tideloom {
 namespace {
 
 std::string Fetch(const std::string& method, const std::string& path, const std::string& body) {
-  std::string reply;
-  std::string error;
-  if (!HttpRequest(method, PeerUrl(path), body.empty() ? "" : "application/json", body, reply,
-                   error)) {
-    ADD_FAILURE() << "the HTTP test peer does not answer at " << PeerUrl("") << " (" << error
+  const HttpReply reply =
+      HttpRequest(method, PeerUrl(path), body.empty() ? "" : "application/json", body);
+  if (!reply) {
+    ADD_FAILURE() << "the HTTP test peer does not answer at " << PeerUrl("") << " (" << reply.error
                   << "); ctest starts it as a fixture";
   }
-  return reply;
+  return reply.body;
 }
 
 std::string Lower(std::string text) {

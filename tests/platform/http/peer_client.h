@@ -42,20 +42,14 @@ bool HasHeader(const RecordedRequest& request, const std::string& name);
 // A loopback port where nothing listens.
 int FreePort();
 
-// Each test gets a path prefix of its own, and outputs holding values that a call must replace
-// on success and leave alone on failure.
+// Each test gets a path prefix of its own.
 class PeerTest : public testing::Test {
 protected:
-  std::string prefix = UniquePrefix(), reply = "previous reply", error = "previous error";
-  int status = -1;
+  std::string prefix = UniquePrefix();
 
   std::string Path(const std::string& name) const { return prefix + "/" + name; }
   std::string Url(const std::string& name) const { return PeerUrl(Path(name)); }
   RecordedRequest OnlyRequest() const { return OnlyRequestUnder(prefix); }
-  void ExpectFailedUntouched() const {
-    EXPECT_EQ(reply, "previous reply");
-    EXPECT_EQ(status, -1);
-  }
 };
 
 } // namespace tideloom

@@ -18,14 +18,14 @@ TEST(RequestLimit, AReplyTricklingPastTheLimitFailsAndOneWithinItArrives) {
               {"body", std::string(40, 'x')},
               {"chunkSize", 1},
               {"chunkDelayMs", 100}});
-  std::string reply;
-  std::string error;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(HttpGet(PeerUrl(prefix + "/slow"), reply, error, nullptr, 1000));
+  const HttpReply cut = HttpGet(PeerUrl(prefix + "/slow"), 1000);
+  EXPECT_FALSE(cut);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_FALSE(error.empty());
-  EXPECT_TRUE(HttpGet(PeerUrl(prefix + "/slow"), reply, error, nullptr, 30000)) << error;
-  EXPECT_EQ(reply, std::string(40, 'x'));
+  EXPECT_FALSE(cut.error.empty());
+  const HttpReply whole = HttpGet(PeerUrl(prefix + "/slow"), 30000);
+  EXPECT_TRUE(whole) << whole.error;
+  EXPECT_EQ(whole.body, std::string(40, 'x'));
 }
 
 } // namespace

@@ -64,9 +64,9 @@ TEST_F(Upload, TheMultipartBodyIsExactlyTheFormUnderABoundaryTheContentDoesNotHo
     // Read by its Unicode name, not through a code page.
     const std::string path =
         folder.Write(std::to_string(i) + "-Schnappschu\xC3\x9F-\xE2\x82\xAC", c.file);
-    ASSERT_TRUE(HttpPostMultipart(Url(std::to_string(i)), c.key, c.name, path, reply, error))
-        << error;
-    EXPECT_EQ(reply, i == 0 ? "stored" : "peer default reply");
+    const HttpReply reply = HttpPostMultipart(Url(std::to_string(i)), c.key, c.name, path);
+    ASSERT_TRUE(reply) << reply.error;
+    EXPECT_EQ(reply.body, i == 0 ? "stored" : "peer default reply");
     const RecordedRequest request = OnlyRequestUnder(Path(std::to_string(i)));
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(HeaderValue(request, "Content-Type"), "multipart/form-data; boundary=" + c.boundary);
@@ -116,8 +116,11 @@ TEST_F(Upload, PlainFileUploadSendsTheBytesAloneAndAnEmptyFileSendsNoBody) {
        {"status", 307},
        {"headers", nlohmann::json::array({nlohmann::json::array({"Location", Path("file")})})}});
   const std::string url = RunningUnderWine() ? Url("file") : Url("moved");
-  ASSERT_TRUE(HttpPostFile(url, folder.Write("raw.bin", file), reply, error)) << error;
-  ASSERT_TRUE(HttpPostFile(Url("file"), folder.Write("none.bin", ""), reply, error)) << error;
+  for (const auto& [to, bytes] : {std::pair{url, file}, {Url("file"), std::string()}}) {
+    const HttpReply reply =
+        HttpPostFile(to, folder.Write(bytes.empty() ? "none.bin" : "raw.bin", bytes));
+    ASSERT_TRUE(reply) << reply.error;
+  }
   const std::vector<RecordedRequest> requests = RequestsUnder(Path("file"));
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].body, file);
@@ -128,20 +131,15 @@ TEST_F(Upload, PlainFileUploadSendsTheBytesAloneAndAnEmptyFileSendsNoBody) {
 
 TEST_F(Upload, AFileThatCannotBeReadIsReportedBeforeTheUrlAndAnyNetworkActivity) {
   const std::string missing = folder.Utf8(folder.root / "missing.xml");
-  EXPECT_FALSE(HttpPostMultipart(Url("u"), "k", "f", missing, reply, error));
-  EXPECT_EQ(error, "Cannot open file: " + missing);
-  EXPECT_FALSE(HttpPostFile(Url("u"), "", reply, error));
-  EXPECT_EQ(error, "Cannot open file: ");
+  EXPECT_EQ(HttpPostMultipart(Url("u"), "k", "f", missing).error, "Cannot open file: " + missing);
+  EXPECT_EQ(HttpPostFile(Url("u"), "").error, "Cannot open file: ");
   const std::string folderPath = folder.Utf8(folder.root);
-  EXPECT_FALSE(HttpPostFile(Url("u"), folderPath, reply, error));
-  EXPECT_EQ(error, "Cannot open file: " + folderPath);
+  EXPECT_EQ(HttpPostFile(Url("u"), folderPath).error, "Cannot open file: " + folderPath);
   // A URL that cannot be parsed is reported only after the file was read.
-  EXPECT_FALSE(HttpPostMultipart("nowhere", "k", "a.xml", missing, reply, error));
-  EXPECT_EQ(error, "Cannot open file: " + missing);
-  EXPECT_FALSE(
-      HttpPostMultipart("nowhere", "k", "a.xml", folder.Write("a.xml", "a"), reply, error));
-  EXPECT_EQ(error, "Failed to parse URL: nowhere");
-  ExpectFailedUntouched();
+  EXPECT_EQ(HttpPostMultipart("nowhere", "k", "a.xml", missing).error,
+            "Cannot open file: " + missing);
+  EXPECT_EQ(HttpPostMultipart("nowhere", "k", "a.xml", folder.Write("a.xml", "a")).error,
+            "Failed to parse URL: nowhere");
   EXPECT_TRUE(RequestsUnder(prefix).empty());
 }
 
@@ -151,11 +149,9 @@ TEST_F(Upload, AFileThatShrinksWhileSentFailsTheUploadAndNoShortBodyArrives) {
   const std::string shrunk = RunningUnderWine() ? "Z:\\sys\\devices\\system\\cpu\\online"
                                                 : "/sys/devices/system/cpu/online";
   if (!std::filesystem::is_regular_file(shrunk)) GTEST_SKIP() << "no " << shrunk;
-  EXPECT_FALSE(HttpPostFile(Url("plain"), shrunk, reply, error));
-  EXPECT_EQ(error, "Failed to read file: " + shrunk);
-  EXPECT_FALSE(HttpPostMultipart(Url("form"), "k", "f", shrunk, reply, error));
-  EXPECT_EQ(error, "Failed to read file: " + shrunk);
-  ExpectFailedUntouched();
+  EXPECT_EQ(HttpPostFile(Url("plain"), shrunk).error, "Failed to read file: " + shrunk);
+  EXPECT_EQ(HttpPostMultipart(Url("form"), "k", "f", shrunk).error,
+            "Failed to read file: " + shrunk);
   EXPECT_TRUE(RequestsUnder(prefix).empty());
 }
 

@@ -61,8 +61,7 @@ TEST_F(NoRegularFile, EachReaderAnswersWithItsOwnCouldNotOpenMessage) {
   std::string error;
   EXPECT_FALSE(ReadTextFile(Path("fifo"), bytes, error));
   EXPECT_EQ(error, "ERROR: Could not open file: " + Path("fifo"));
-  EXPECT_FALSE(HttpPostFile("nowhere", "/dev/zero", bytes, error));
-  EXPECT_EQ(error, "Cannot open file: /dev/zero");
+  EXPECT_EQ(HttpPostFile("nowhere", "/dev/zero").error, "Cannot open file: /dev/zero");
 }
 
 TEST(SettingsFile, ASettingsFileThatIsAFifoOrAFolderReadsAsEmpty) {

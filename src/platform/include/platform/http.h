@@ -11,14 +11,23 @@
 
 namespace tideloom {
 
+// What one exchange gave, in the manner of cpp-httplib's Result: when the request went out and
+// the whole reply came back, whatever its HTTP status, the status and the body; otherwise the
+// message that says what failed.
+struct HttpReply {
+  bool received = false;
+  int status = 0;
+  std::string body;
+  std::string error;
+
+  explicit operator bool() const { return received; }
+};
+
 // Sends `body` (empty: no body) with `method` to `url`. An empty `contentType` sends no
-// Content-Type header. On success `reply` is replaced by the reply body and, when asked for,
-// `statusCode` receives the reply's HTTP status; `error` is untouched. On failure `error` holds
-// the message and `reply` and `statusCode` are untouched. A `limitMs` above 0 fails a request
-// still unfinished that long after it began, however steadily its reply trickles in.
-bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 std::string_view body, std::string& reply, std::string& error,
-                 int* statusCode = nullptr, int64_t limitMs = 0);
+// Content-Type header. A `limitMs` above 0 fails a request still unfinished that long after it
+// began, however steadily its reply trickles in.
+HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                      std::string_view body, int64_t limitMs = 0);
 
 // A request body handed over in pieces while it is sent, so that a large one never sits in
 // memory whole. Its length is announced up front. `read` fills `piece` with the body's bytes
@@ -30,16 +39,13 @@ struct BodySource {
 };
 
 // As above, with the body read from `body` while it goes out.
-bool HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                 const BodySource& body, std::string& reply, std::string& error,
-                 int* statusCode = nullptr, int64_t limitMs = 0);
+HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
+                      const BodySource& body, int64_t limitMs = 0);
 
 // A POST of the UTF-8 text `jsonBody` as "application/json".
-bool HttpPostJson(std::string_view url, std::string_view jsonBody, std::string& reply,
-                  std::string& error, int* statusCode = nullptr);
+HttpReply HttpPostJson(std::string_view url, std::string_view jsonBody);
 
 // A GET without body and without Content-Type.
-bool HttpGet(std::string_view url, std::string& reply, std::string& error,
-             int* statusCode = nullptr, int64_t limitMs = 0);
+HttpReply HttpGet(std::string_view url, int64_t limitMs = 0);
 
 } // namespace tideloom

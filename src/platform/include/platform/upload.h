@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/http.h"
+
 namespace tideloom {
 
 inline constexpr std::string_view kMultipartBoundary = "----TideLoomBoundary7MA4YWxkTrZu0gW";
@@ -49,11 +51,10 @@ uint64_t MultipartBodySize(std::string_view boundary, std::string_view licenseKe
                            std::string_view filename, uint64_t fileSize);
 
 // POSTs the file at `filePath` as a multipart form with the two text fields.
-bool HttpPostMultipart(std::string_view url, std::string_view licenseKey, std::string_view filename,
-                       std::string_view filePath, std::string& reply, std::string& error);
+HttpReply HttpPostMultipart(std::string_view url, std::string_view licenseKey,
+                            std::string_view filename, std::string_view filePath);
 
 // POSTs the file at `filePath` as the body, "application/octet-stream".
-bool HttpPostFile(std::string_view url, std::string_view filePath, std::string& reply,
-                  std::string& error);
+HttpReply HttpPostFile(std::string_view url, std::string_view filePath);
 
 } // namespace tideloom
