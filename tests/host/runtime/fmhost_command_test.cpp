@@ -180,9 +180,11 @@ TEST_F(FmhostCommandTest, AScenarioThatStartsThePluginItselfGetsNoSecondStartup)
 TEST_F(FmhostCommandTest, ScriptsStartedFromAScenarioRunAfterTheirIdleCall) {
   const CommandRun run = RunScenario("eval Fake.OnIdle ( \"start:Other.fmp12/Only Other\" )\n"
                                      "idle 0\n"
-                                     "eval Fake.Log\n");
+                                     "eval Fake.Log\n",
+                                     {"--idle-times"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(run.out.rfind("OK\nstartup,idle0,started=0,idle-end,other@Other", 0), 0u) << run.out;
+  EXPECT_NE(run.err.find("fmhost: idle call took "), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
       << run.err;
 }
