@@ -144,11 +144,21 @@ std::string JsonStringField(std::string_view text, std::string_view key) {
   size_t pos = FindStringMemberValue(text, key);
   if (pos == std::string_view::npos) return {};
 
+  // The value's extent first, so that it is allocated once: an xmlContent value can be a large
+  // payload, and an escape never yields more bytes than it takes.
+  size_t end = pos;
+  while (end < text.size() && text[end] != '"')
+    end += text[end] == '\\' ? 2 : 1;
+  end = std::min(end, text.size());
   std::string value;
-  while (pos < text.size() && text[pos] != '"') {
+  value.reserve(end - pos);
+  while (pos < end) {
     if (text[pos] != '\\' || pos + 1 == text.size()) {
-      // Runs without escapes are copied whole: an xmlContent value can be a large payload.
-      const size_t runEnd = std::min(text.find_first_of("\"\\", pos + 1), text.size());
+      // Runs without escapes are copied whole. The scan is a plain loop: find_first_of would
+      // call memchr once per byte.
+      size_t runEnd = pos + 1;
+      while (runEnd < end && text[runEnd] != '\\')
+        ++runEnd;
       value.append(text.data() + pos, runEnd - pos);
       pos = runEnd;
       continue;
