@@ -28,7 +28,7 @@ constexpr int kDescribedStrings[] = {128, 129, 130, 131, 132};
 
 constexpr const char* kUsage =
     "Usage: fmhost --plugin PATH [--solution FILE] [--api N] [--json] [--describe]\n"
-    "              [--fail CALL:CODE[:N]]... [--eval EXPR]... [--run SCENARIO]\n"
+    "              [--fail CALL:CODE[:N]]... [--eval EXPR]... [--run SCENARIO] [--idle-times]\n"
     "\n"
     "Loads a FileMaker plug-in the way FileMaker does and drives it: start-up, idle calls,\n"
     "calculations that call its functions, scripts it starts, shutdown.\n"
@@ -45,6 +45,8 @@ constexpr const char* kUsage =
     "                       CODE (1 memory, 2 other) on its next N calls (default 1)\n"
     "  --eval EXPR          evaluate EXPR in the active file (may be repeated)\n"
     "  --run SCENARIO       run the actions of a scenario file (\"-\": standard input)\n"
+    "  --idle-times         print how long each idle call took, in microseconds, on standard\n"
+    "                       error (\"fmhost: idle call took N us\")\n"
     "  --help               show this text\n"
     "\n"
     "Scenario actions, one a line (# starts a comment):\n"
@@ -79,7 +81,7 @@ struct Failure {
 struct Options {
   std::string plugin, solution, scenario;
   int16_t api = kDefaultInterfaceVersion;
-  bool json = false, describe = false, help = false;
+  bool json = false, describe = false, help = false, idleTimes = false;
   std::vector<Failure> failures;
   std::vector<std::string> evaluations;
 };
@@ -159,6 +161,8 @@ bool ParseOptions(const std::vector<std::string>& arguments, Options* options, s
       if (!flag(&options->json)) return false;
     } else if (name == "--describe") {
       if (!flag(&options->describe)) return false;
+    } else if (name == "--idle-times") {
+      if (!flag(&options->idleTimes)) return false;
     } else if (name == "--plugin") {
       if (!takeValue()) return false;
       options->plugin = value;
@@ -322,7 +326,14 @@ private:
     const Clock::time_point start = Clock::now();
     const Clock::time_point end = start + std::chrono::milliseconds(milliseconds);
     for (Clock::time_point next = start;; next += std::chrono::milliseconds(kIdleIntervalMs)) {
+      const Clock::time_point before = Clock::now();
       plugin_.Idle(level_);
+      // FileMaker stalls while an idle call runs; this is how long a user would have waited.
+      if (options_.idleTimes) {
+        const auto took =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - before);
+        Error("idle call took " + std::to_string(took.count()) + " us");
+      }
       if (next + std::chrono::milliseconds(kIdleIntervalMs) >= end) break;
       std::this_thread::sleep_until(next + std::chrono::milliseconds(kIdleIntervalMs));
     }

@@ -1,5 +1,6 @@
 #include "utf_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "engine/calc_text.h"
@@ -76,8 +77,10 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
 }
 
 std::string Utf16ToUtf8Within(std::u16string_view units, std::size_t maxBytes) {
+  // Reserved at the most a unit can need, so that a large text is never moved while it grows;
+  // room it does not use is never touched.
   std::string out;
-  out.reserve(units.size());
+  out.reserve(std::min(maxBytes, units.size() * 3));
   for (std::size_t i = 0; i < units.size();) {
     const std::size_t before = out.size();
     AppendUtf8(out, DecodeUtf16(units, i));

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "bridge/bridge_messages.h"
 #include "bridge/bridge_state.h"
@@ -44,7 +45,7 @@ void Fail(const CommandCopy& command, std::string message) {
   failCommand(command.baseUrl, command.licenseKey, command.id, std::move(message));
 }
 
-void GetClipboard(const CommandCopy& command, const IdleHostCalls& host) {
+void GetClipboard(CommandCopy& command, const IdleHostCalls& host) {
   std::string requested = JsonStringField(command.body, kXmlTypeMember);
   if (requested.empty()) requested = kAutoClipboardType;
   std::string resultType = requested;
@@ -75,7 +76,7 @@ void GetClipboard(const CommandCopy& command, const IdleHostCalls& host) {
   }
 }
 
-void GetClipboardFormats(const CommandCopy& command, const IdleHostCalls& host) {
+void GetClipboardFormats(CommandCopy& command, const IdleHostCalls& host) {
   std::string listing;
   std::string error;
   const bool listed = host.listClipboardFormats(listing, error);
@@ -85,18 +86,21 @@ void GetClipboardFormats(const CommandCopy& command, const IdleHostCalls& host) 
                          command.licenseKey, command.id, listed, error);
 }
 
-void ListFiles(const CommandCopy& command, const IdleHostCalls& host) {
+void ListFiles(CommandCopy& command, const IdleHostCalls& host) {
   Push(command, kFileListResult, host.listOpenFiles(), kFileListLabel);
 }
 
-void DebugContext(const CommandCopy& command, const IdleHostCalls& host) {
+void DebugContext(CommandCopy& command, const IdleHostCalls& host) {
   const std::string target = JsonStringField(command.body, kFileNameMember);
   Push(command, kContextDebugResult, host.contextDebug(target), kContextDebugLabel);
 }
 
-void SetClipboard(const CommandCopy& command, const IdleHostCalls& host) {
+void SetClipboard(CommandCopy& command, const IdleHostCalls& host) {
   const std::string xmlType = JsonStringField(command.body, kXmlTypeMember);
   const std::string xmlContent = JsonStringField(command.body, kXmlContentMember);
+  // The reply is read no further: without it, the payload is in memory once fewer while the
+  // clipboard takes its copies.
+  std::string().swap(command.body);
   // Writing nothing would still empty the user's clipboard.
   if (xmlContent.empty()) {
     Fail(command, std::string(kXmlContentEmpty));
@@ -107,7 +111,7 @@ void SetClipboard(const CommandCopy& command, const IdleHostCalls& host) {
   finishCommand(command.baseUrl, command.licenseKey, command.id, written, error);
 }
 
-using CommandHandler = void (*)(const CommandCopy& command, const IdleHostCalls& host);
+using CommandHandler = void (*)(CommandCopy& command, const IdleHostCalls& host);
 
 struct CommandRoute {
   std::string_view type;
@@ -120,13 +124,14 @@ constexpr std::array<CommandRoute, 6> kCommandRoutes = {{
     {kGetClipboardFormatsCommand, GetClipboardFormats},
     {kListFilesCommand, ListFiles},
     {kDebugContextCommand, DebugContext},
-    {kGetSchemaCommand, QueueSchemaCommand},
+    {kGetSchemaCommand,
+     [](CommandCopy& command, const IdleHostCalls& host) { QueueSchemaCommand(command, host); }},
     {kSetClipboardCommand, SetClipboard},
 }};
 
 } // namespace
 
-void DispatchCommand(const CommandCopy& command, const IdleHostCalls& host) {
+void DispatchCommand(CommandCopy command, const IdleHostCalls& host) {
   for (const CommandRoute& route : kCommandRoutes) {
     if (route.type == command.type) {
       route.run(command, host);
@@ -142,9 +147,9 @@ void onIdle(uint8_t idleLevel, const IdleHostCalls& host) {
   LearnRegisteredFileName(host);
   if (WatchSchemaCommand(idleLevel, host)) return;
 
-  if (const std::optional<CommandCopy> command = TakePendingCommand()) {
+  if (std::optional<CommandCopy> command = TakePendingCommand()) {
     // One command per idle call, and no poll beside it: the next call may poll.
-    DispatchCommand(*command, host);
+    DispatchCommand(std::move(*command), host);
     return;
   }
   StartUpdateCheckIfDue();

@@ -14,8 +14,9 @@ std::string GetParameterText(const HostDataVect* parameters, uint32_t index) {
   return HostTextToUtf8(CallHost(FM_Data_GetAsText, value));
 }
 
-void SetResultText(const std::string& text, HostData* result) {
+void SetResultText(std::string text, HostData* result) {
   const HostTextObject hostText(text);
+  std::string().swap(text);
   const HostLocale* locale = CallHost(FM_Data_GetLocale, result);
   CallHost(FM_Data_SetAsText, result, hostText.get(), locale, kHostDataTypeText);
 }

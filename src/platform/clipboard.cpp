@@ -132,8 +132,9 @@ std::optional<std::vector<NamedFormat>> RegisterFormats(std::string_view typeKey
   return formats;
 }
 
-// Allocates a movable block of exactly `bytes.size()` bytes holding `bytes`.
-bool FillBlock(PendingBlock& block, std::string_view bytes, std::string& error) {
+// Lets `write` fill the block it was allocated for. The content is written into the block in
+// place: a payload of many megabytes is on the clipboard several times over already.
+template <typename Write> bool FillBlock(PendingBlock& block, std::string& error, Write&& write) {
   if (block.get() == nullptr) {
     error = kGlobalAllocFailed;
     return false;
@@ -143,27 +144,49 @@ bool FillBlock(PendingBlock& block, std::string_view bytes, std::string& error) 
     error = kGlobalLockFailed;
     return false;
   }
-  std::memcpy(locked.data(), bytes.data(), bytes.size());
+  write(locked.data());
   return true;
 }
 
-// The UTF-16 text and its terminating NUL, as the bytes of a CF_UNICODETEXT block.
-std::string_view UnicodeTextBytes(const std::u16string& wide) {
-  return {reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * sizeof(char16_t)};
+// A block of the XML under one format name: for a "Mac-XM…" name, its byte count first.
+std::size_t XmlBlockSize(std::string_view formatName, std::string_view xml) {
+  return MacHeaderLength(formatName) + xml.size();
 }
 
-std::string XmlBlockBytes(std::string_view formatName, std::string_view xml) {
-  std::string bytes;
-  bytes.reserve(MacHeaderLength(formatName) + xml.size());
+void WriteXmlBlock(unsigned char* data, std::string_view formatName, std::string_view xml) {
   if (MacHeaderLength(formatName) != 0) {
     // The XML's byte count, 32-bit little-endian; longer XML keeps the low 32 bits.
     const auto count = static_cast<uint32_t>(xml.size());
     for (int shift = 0; shift < 32; shift += 8) {
-      bytes.push_back(static_cast<char>((count >> shift) & 0xFF));
+      *data++ = static_cast<unsigned char>((count >> shift) & 0xFF);
     }
   }
-  bytes.append(xml);
-  return bytes;
+  std::memcpy(data, xml.data(), xml.size());
+}
+
+// The text as UTF-16 and its terminating NUL: a CF_UNICODETEXT block.
+std::size_t UnicodeTextBlockSize(std::size_t units) { return (units + 1) * sizeof(char16_t); }
+
+void WriteUnicodeTextBlock(unsigned char* data, std::string_view text, std::size_t units) {
+  auto* wide = reinterpret_cast<char16_t*>(data);
+  Utf8ToWideInto(text, wide, units);
+  wide[units] = u'\0';
+}
+
+// Puts `text` on the open clipboard as CF_UNICODETEXT.
+bool SetUnicodeText(std::string_view text, std::string& error) {
+  const std::size_t units = Utf8ToWideLength(text);
+  PendingBlock block(UnicodeTextBlockSize(units));
+  if (!FillBlock(block, error,
+                 [&](unsigned char* data) { WriteUnicodeTextBlock(data, text, units); })) {
+    return false;
+  }
+  if (Port().setClipboardData(kUnicodeTextFormat, block.get()) == nullptr) {
+    error = kSetUnicodeTextFailed;
+    return false;
+  }
+  block.HandOver();
+  return true;
 }
 
 } // namespace
@@ -206,9 +229,11 @@ bool SetXmlClipboard(std::string_view typeKey, std::string_view xml, std::string
   }
   Port().emptyClipboard();
   for (const NamedFormat& format : *formats) {
-    const std::string bytes = XmlBlockBytes(format.name, xml);
-    PendingBlock block(bytes.size());
-    if (!FillBlock(block, bytes, error)) return false;
+    PendingBlock block(XmlBlockSize(format.name, xml));
+    if (!FillBlock(block, error,
+                   [&](unsigned char* data) { WriteXmlBlock(data, format.name, xml); })) {
+      return false;
+    }
     if (Port().setClipboardData(format.id, block.get()) == nullptr) {
       error = SetClipboardDataFailedMessage(format.name);
       return false;
@@ -216,16 +241,7 @@ bool SetXmlClipboard(std::string_view typeKey, std::string_view xml, std::string
     block.HandOver();
   }
   // The same text as plain Unicode text, for programs that know none of the host's formats.
-  const std::u16string wide = Utf8ToWide(xml);
-  const std::string_view textBytes = UnicodeTextBytes(wide);
-  PendingBlock text(textBytes.size());
-  if (!FillBlock(text, textBytes, error)) return false;
-  if (Port().setClipboardData(kUnicodeTextFormat, text.get()) == nullptr) {
-    error = kSetUnicodeTextFailed;
-    return false;
-  }
-  text.HandOver();
-  return true;
+  return SetUnicodeText(xml, error);
 }
 
 bool GetXmlClipboard(std::string_view typeKey, std::string& xml, std::string& error) {
@@ -338,19 +354,20 @@ bool GetClipboardText(std::string& text, std::string& error) {
     return false;
   }
   // Another program wrote this block: its NUL may be missing, so its size bounds the read.
-  std::u16string wide(Port().globalSize(handle) / sizeof(char16_t), u'\0');
-  std::memcpy(wide.data(), locked.data(), wide.size() * sizeof(char16_t));
-  wide.resize(std::min(wide.find(u'\0'), wide.size()));
-  text = WideToUtf8(wide);
+  // The conversion stops at the first NUL and reads the block where it is.
+  const std::size_t units = Port().globalSize(handle) / sizeof(char16_t);
+  text = WideToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(locked.data()), units));
   return true;
 }
 
 bool SetClipboardText(std::string_view text, std::string& error) {
   // The block is made before the clipboard is opened, so it is open as briefly as possible.
-  const std::u16string wide = Utf8ToWide(text);
-  const std::string_view bytes = UnicodeTextBytes(wide);
-  PendingBlock block(bytes.size());
-  if (!FillBlock(block, bytes, error)) return false;
+  const std::size_t units = Utf8ToWideLength(text);
+  PendingBlock block(UnicodeTextBlockSize(units));
+  if (!FillBlock(block, error,
+                 [&](unsigned char* data) { WriteUnicodeTextBlock(data, text, units); })) {
+    return false;
+  }
   OpenedClipboard clipboard;
   if (!clipboard) {
     error = kOpenClipboardFailed;

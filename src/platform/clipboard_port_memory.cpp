@@ -1,6 +1,7 @@
 // The clipboard port where the system has no Windows clipboard: one clipboard and one global
 // heap inside the process, behaving as the Windows calls do where the algorithms can tell.
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,8 +26,15 @@ constexpr uint32_t kLastRegisteredFormat = 0xFFFF;
 // Format names are atoms, which hold at most 255 characters.
 constexpr std::size_t kMaxFormatNameLength = 255;
 
+struct FreeMemory {
+  void operator()(unsigned char* memory) const { std::free(memory); }
+};
+
+// calloc, not a vector: a large block then costs no pass of zeroes before its content is written,
+// and pages the writer leaves alone are never touched.
 struct Block {
-  std::vector<unsigned char> bytes;
+  std::unique_ptr<unsigned char, FreeMemory> memory;
+  std::size_t size = 0;
   int locks = 0;
 };
 
@@ -203,7 +211,9 @@ GlobalBlock Alloc(std::size_t bytes) {
   MemoryClipboard& state = State();
   std::lock_guard lock(state.mutex);
   auto block = std::make_unique<Block>();
-  block->bytes.resize(bytes);
+  block->memory.reset(static_cast<unsigned char*>(std::calloc(bytes == 0 ? 1 : bytes, 1)));
+  if (block->memory == nullptr) return NoBlock(kErrorNotEnoughMemory);
+  block->size = bytes;
   state.liveBlocks.push_back(std::move(block));
   return state.liveBlocks.back().get();
 }
@@ -214,9 +224,9 @@ void* Lock(GlobalBlock handle) {
   Block* block = FindBlock(state, handle);
   if (block == nullptr) return NoBlock(kErrorInvalidHandle);
   // A movable block of zero bytes has no memory behind it, as on Windows.
-  if (block->bytes.empty()) return NoBlock(kErrorDiscarded);
+  if (block->size == 0) return NoBlock(kErrorDiscarded);
   ++block->locks;
-  return block->bytes.data();
+  return block->memory.get();
 }
 
 bool Unlock(GlobalBlock handle) {
@@ -233,7 +243,7 @@ std::size_t Size(GlobalBlock handle) {
   std::lock_guard lock(state.mutex);
   Block* block = FindBlock(state, handle);
   if (block == nullptr) return Fail(kErrorInvalidHandle);
-  return block->bytes.size();
+  return block->size;
 }
 
 GlobalBlock Free(GlobalBlock handle) {

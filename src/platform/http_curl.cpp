@@ -1,11 +1,13 @@
 // The HTTP client over libcurl, behaving as the WinHTTP client does: same time-outs, user agent,
 // URL rules, redirects and step names in its messages.
 #include <algorithm>
+#include <cstdint>
 #include <curl/curl.h>
 #include <mutex>
 
 #include "core/ascii.h"
 #include "platform/http.h"
+#include "platform/http_body.h"
 #include "platform/http_failure.h"
 #include "platform/text_conversion.h"
 #include "platform/url.h"
@@ -77,6 +79,22 @@ size_t SupplyBody(char* buffer, size_t size, size_t count, void* user) {
   return want;
 }
 
+constexpr std::string_view kContentLength = "content-length:";
+
+// The value of a Content-Length line; anything but blanks and digits ends it.
+uint64_t AnnouncedLength(std::string_view value) {
+  uint64_t length = 0;
+  for (const char c : value) {
+    if (c >= '0' && c <= '9') {
+      if (length > (UINT64_MAX - 9) / 10) return UINT64_MAX;
+      length = length * 10 + static_cast<uint64_t>(c - '0');
+    } else if (length != 0 || (c != ' ' && c != '\t')) {
+      break;
+    }
+  }
+  return length;
+}
+
 size_t CollectBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   try {
@@ -100,6 +118,9 @@ size_t WatchHead(char* data, size_t size, size_t count, void* user) {
     transfer->headStatus = status;
   } else if ((line == "\r\n" || line == "\n") && transfer->headStatus >= 200) {
     transfer->finalHeadSeen = true;
+  } else if (transfer->headStatus >= 200 &&
+             EqualIgnoringAsciiCase(line.substr(0, kContentLength.size()), kContentLength)) {
+    ReserveAnnouncedBody(transfer->body, AnnouncedLength(line.substr(kContentLength.size())));
   }
   return size * count;
 }

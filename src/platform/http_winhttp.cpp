@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/http.h"
+#include "platform/http_body.h"
 #include "platform/http_failure.h"
 #include "platform/text_conversion.h"
 #include "platform/url.h"
@@ -69,6 +70,8 @@ int StatusCode(HINTERNET request) {
 // inside each would never end, so the elapsed time is checked between reads.
 bool ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline,
               std::string& collected, std::string& error) {
+  uint64_t announced = 0;
+  if (AnnouncedLength(request, announced)) ReserveAnnouncedBody(collected, announced);
   for (;;) {
     if (std::chrono::steady_clock::now() > deadline) {
       error = FailedStepMessage(kStepRead, ERROR_WINHTTP_TIMEOUT);
@@ -88,7 +91,6 @@ bool ReadBody(HINTERNET request, std::chrono::steady_clock::time_point deadline,
     }
     collected.append(chunk.data(), read);
   }
-  uint64_t announced = 0;
   if (AnnouncedLength(request, announced) && collected.size() < announced) {
     error = FailedStepMessage(kStepRead, kConnectionBrokenCode);
     return false;

@@ -15,13 +15,14 @@ std::string_view UpToNul(std::string_view text) { return text.substr(0, text.fin
 
 std::u16string_view UpToNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
 
-void AppendUtf16(std::u16string& out, uint32_t codePoint) {
+// Hands each unit of a code point's UTF-16 form to `put`.
+template <typename Put> void PutUtf16(uint32_t codePoint, Put&& put) {
   if (codePoint < 0x10000) {
-    out += static_cast<char16_t>(codePoint);
+    put(static_cast<char16_t>(codePoint));
   } else {
     codePoint -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
-    out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
+    put(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+    put(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
   }
 }
 
@@ -70,19 +71,37 @@ size_t DecodeOne(std::string_view text, size_t pos, uint32_t& codePoint) {
   return length;
 }
 
-} // namespace
-
-std::u16string Utf8ToWide(std::string_view text) {
+// Hands every UTF-16 unit of `text`, up to its first NUL byte, to `put`.
+template <typename Put> void ForEachWideUnit(std::string_view text, Put&& put) {
   const std::string_view input = UpToNul(text);
-  std::u16string out;
-  out.reserve(input.size());
   size_t pos = 0;
   while (pos < input.size()) {
     uint32_t codePoint = 0;
     pos += DecodeOne(input, pos, codePoint);
-    AppendUtf16(out, codePoint);
+    PutUtf16(codePoint, put);
   }
+}
+
+} // namespace
+
+std::u16string Utf8ToWide(std::string_view text) {
+  std::u16string out;
+  out.reserve(UpToNul(text).size());
+  ForEachWideUnit(text, [&out](char16_t unit) { out += unit; });
   return out;
+}
+
+std::size_t Utf8ToWideLength(std::string_view text) {
+  std::size_t units = 0;
+  ForEachWideUnit(text, [&units](char16_t) { ++units; });
+  return units;
+}
+
+void Utf8ToWideInto(std::string_view text, char16_t* out, std::size_t units) {
+  const char16_t* const end = out + units;
+  ForEachWideUnit(text, [&out, end](char16_t unit) {
+    if (out != end) *out++ = unit;
+  });
 }
 
 std::string WideToUtf8(std::u16string_view text) {

@@ -1,5 +1,7 @@
 #include "plugin/function_registry.h"
 
+#include <utility>
+
 #include "functions/bridge_functions.h"
 #include "functions/clipboard_functions.h"
 #include "functions/file_http_functions.h"
@@ -126,7 +128,7 @@ int16_t CalculationTrampoline(int16_t functionId, const HostExprEnv* environment
       }
       text = entry->implementation(call);
     }
-    SetResultText(text, result);
+    SetResultText(std::move(text), result);
   } catch (...) {
     try {
       SetResultText(std::string(kHostFailureResult), result);

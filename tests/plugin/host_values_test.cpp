@@ -35,8 +35,14 @@ TEST_F(HostValuesTest, ParametersArriveAsUtf8WhateverTheirCharacters) {
       u"caf\u00e9 \U0001F600", // two units for the emoji, four bytes out
       u"",
       std::u16string(u"a\0b", 3),
+      // Read in slices of 65536 units: the pair straddles the first boundary, the zero ends the
+      // text a slice before its end.
+      std::u16string(65535, u'a') + u"\U0001F600" + std::u16string(70000, u'b') + u'\0' +
+          std::u16string(70000, u'c'),
   });
-  EXPECT_EQ(ParameterCount(parameters), 4u);
+  EXPECT_EQ(ParameterCount(parameters), 5u);
+  EXPECT_EQ(GetParameterText(parameters, 4),
+            std::string(65535, 'a') + "\xF0\x9F\x98\x80" + std::string(70000, 'b'));
   EXPECT_EQ(GetParameterText(parameters, 0), "plain");
   EXPECT_EQ(GetParameterText(parameters, 1), "caf\xC3\xA9 \xF0\x9F\x98\x80");
   // A zero unit ends the text, as the host's bytes are read up to the first zero.
@@ -44,7 +50,7 @@ TEST_F(HostValuesTest, ParametersArriveAsUtf8WhateverTheirCharacters) {
   // Missing and empty parameters cannot be told apart, and neither asks the host for bytes.
   const size_t copiesBefore = CallsNamed("FM_Text_GetBytes");
   EXPECT_EQ(GetParameterText(parameters, 2), "");
-  EXPECT_EQ(GetParameterText(parameters, 4), "");
+  EXPECT_EQ(GetParameterText(parameters, 5), "");
   EXPECT_EQ(GetParameterText(parameters, 4000000000u), "");
   EXPECT_EQ(CallsNamed("FM_Text_GetBytes"), copiesBefore);
   fmhost::DeleteParameters(parameters);

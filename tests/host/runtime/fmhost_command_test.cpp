@@ -148,7 +148,8 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
                                      "activate Other\n"
                                      "eval Get ( FileName )\n"
                                      "eval Fake.Eval ( \"Get ( FileName )\" )\n"
-                                     "eval Fake.Log\n");
+                                     "eval Fake.Log\n",
+                                     {"--idle-times"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   const std::vector<std::string> lines = run.OutLines();
   ASSERT_EQ(lines.size(), 5u) << run.out;
@@ -159,6 +160,7 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
   EXPECT_EQ(lines[4], "startup,idle2,started=0,idle-end,other@" + lines[2]);
   EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
       << run.err;
+  EXPECT_NE(run.err.find("fmhost: idle call took "), std::string::npos) << run.err;
 
   const CommandRun fromInput = Run({"--run", "-"}, "eval Fake.Echo ( 7 )\n");
   EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err;

@@ -44,8 +44,13 @@ TEST(TextConversion, IllFormedUtf8BecomesReplacementCharacters) {
       {"\xF0\x9F\x98(", u"\ufffd("},
       {"\xC3\xA9\xFE\xC3\xA9", u"\u00e9\ufffd\u00e9"},
   };
-  for (const auto& [utf8, utf16] : table)
+  for (const auto& [utf8, utf16] : table) {
     EXPECT_EQ(Utf8ToWide(utf8), utf16) << utf8;
+    // Clipboard blocks are sized by the length and written in place.
+    std::u16string inPlace(Utf8ToWideLength(utf8), u'?');
+    Utf8ToWideInto(utf8, inPlace.data(), inPlace.size());
+    EXPECT_EQ(inPlace, utf16) << utf8;
+  }
 }
 
 TEST(TextConversion, EncodedSurrogatesAndOverlongFormsNeverGetThrough) {

@@ -21,7 +21,8 @@ struct CommandCopy {
 // One idle call. `idleLevel` is the host's, as it came with the call.
 void onIdle(uint8_t idleLevel, const IdleHostCalls& host);
 
-// Runs one command on the host's thread and hands its outcome to a sender.
-void DispatchCommand(const CommandCopy& command, const IdleHostCalls& host);
+// Runs one command on the host's thread and hands its outcome to a sender. The command is the
+// executor's: it may let go of the body once it has read it.
+void DispatchCommand(CommandCopy command, const IdleHostCalls& host);
 
 } // namespace tideloom

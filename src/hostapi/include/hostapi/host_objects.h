@@ -93,8 +93,8 @@ private:
   HostQuadChar* id_;
 };
 
-// A host text as UTF-8: the host writes its units into a zero-filled buffer of four bytes per
-// unit, and the text ends at the first zero byte.
+// A host text as UTF-8, converted by the host a slice at a time into a zero-filled buffer; the
+// text ends at its first zero unit.
 std::string HostTextToUtf8(const HostText* text);
 
 } // namespace tideloom

@@ -11,7 +11,8 @@ namespace tideloom {
 
 uint32_t ParameterCount(const HostDataVect* parameters);
 std::string GetParameterText(const HostDataVect* parameters, uint32_t index);
-// A std::string reaches the host without a copy: results may be large.
-void SetResultText(const std::string& text, HostData* result);
+// A std::string reaches the host without a copy: results may be large. The text is let go as
+// soon as the host holds its own, before the host copies that into the result.
+void SetResultText(std::string text, HostData* result);
 
 } // namespace tideloom
