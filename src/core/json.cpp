@@ -59,15 +59,6 @@ size_t AppendUnicodeEscape(std::string& out, std::string_view text, size_t pos, 
   return 6;
 }
 
-// Bytes that stand for themselves inside a JSON string: everything but control bytes, the quote
-// and the backslash. Bytes of 0x80 and above are checked as UTF-8 apart.
-constexpr std::array<bool, 256> kPlainBytes = [] {
-  std::array<bool, 256> plain{};
-  for (int byte = 0x20; byte < 0x80; ++byte)
-    plain[byte] = byte != '"' && byte != '\\';
-  return plain;
-}();
-
 // Payloads are scanned eight bytes at a time. Each test below sets the high bit of every byte it
 // matches; bytes above the first match may be flagged wrongly, so only the lowest flag is used.
 static_assert(std::endian::native == std::endian::little, "the byte order of the scans below");
