@@ -246,9 +246,12 @@ bool NextHop(CURL* curl, long status, bool fromSecure, Hop& hop, bool& toSecure)
   return true;
 }
 
-bool Exchange(std::string_view method, std::string_view url, std::string_view contentType,
-              std::string_view body, const BodySource* source, std::string& reply,
-              std::string& error, int* statusCode, int64_t limitMs) {
+} // namespace
+
+bool ExchangeOverBackEnd(std::string_view method, std::string_view url,
+                         std::string_view contentType, std::string_view body,
+                         const BodySource* source, std::string& reply, std::string& error,
+                         int* statusCode, int64_t limitMs) {
   ParsedUrl parsed;
   if (!ParseUrl(url, parsed, error)) return false;
 
@@ -300,24 +303,6 @@ bool Exchange(std::string_view method, std::string_view url, std::string_view co
     }
     secure = nextSecure;
   }
-}
-
-} // namespace
-
-HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                      std::string_view body, int64_t limitMs) {
-  HttpReply reply;
-  reply.received = Exchange(method, url, contentType, body, nullptr, reply.body, reply.error,
-                            &reply.status, limitMs);
-  return reply;
-}
-
-HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                      const BodySource& body, int64_t limitMs) {
-  HttpReply reply;
-  reply.received = Exchange(method, url, contentType, {}, &body, reply.body, reply.error,
-                            &reply.status, limitMs);
-  return reply;
 }
 
 } // namespace tideloom

@@ -163,9 +163,12 @@ bool SendAndReceive(HINTERNET request, const std::u16string& headers, std::strin
   }
 }
 
-bool Exchange(std::string_view method, std::string_view url, std::string_view contentType,
-              std::string_view body, const BodySource* source, std::string& reply,
-              std::string& error, int* statusCode, int64_t limitMs) {
+} // namespace
+
+bool ExchangeOverBackEnd(std::string_view method, std::string_view url,
+                         std::string_view contentType, std::string_view body,
+                         const BodySource* source, std::string& reply, std::string& error,
+                         int* statusCode, int64_t limitMs) {
   const auto deadline = limitMs > 0
                             ? std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs)
                             : std::chrono::steady_clock::time_point::max();
@@ -209,24 +212,6 @@ bool Exchange(std::string_view method, std::string_view url, std::string_view co
   reply = std::move(collected);
   if (statusCode != nullptr) *statusCode = status;
   return true;
-}
-
-} // namespace
-
-HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                      std::string_view body, int64_t limitMs) {
-  HttpReply reply;
-  reply.received = Exchange(method, url, contentType, body, nullptr, reply.body, reply.error,
-                            &reply.status, limitMs);
-  return reply;
-}
-
-HttpReply HttpRequest(std::string_view method, std::string_view url, std::string_view contentType,
-                      const BodySource& body, int64_t limitMs) {
-  HttpReply reply;
-  reply.received = Exchange(method, url, contentType, {}, &body, reply.body, reply.error,
-                            &reply.status, limitMs);
-  return reply;
 }
 
 } // namespace tideloom
