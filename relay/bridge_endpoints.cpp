@@ -21,14 +21,22 @@ Reply Accepted(const Reply& facts, const Json& body) {
   return reply;
 }
 
-Json CommandForPoll(const CommandRecord& record) {
-  Json command;
-  command["id"] = CommandIdText(record.id);
-  command["type"] = record.command.type;
-  if (record.command.xmlType) command["xmlType"] = *record.command.xmlType;
-  if (record.command.xmlContent) command["xmlContent"] = *record.command.xmlContent;
-  if (record.command.fileName) command["fileName"] = *record.command.fileName;
-  return command;
+// {"command":{...}} written out directly; the members as the plug-in reads them, in this order.
+std::string PollReplyBody(const CommandRecord& record) {
+  std::string body = "{\"command\":{";
+  const auto member = [&body](std::string_view name, const std::string& value) {
+    if (body.back() != '{') body += ',';
+    AppendJsonString(body, name);
+    body += ':';
+    AppendJsonString(body, value);
+  };
+  member("id", CommandIdText(record.id));
+  member("type", record.command.type);
+  if (record.command.xmlType) member("xmlType", *record.command.xmlType);
+  if (record.command.xmlContent) member("xmlContent", *record.command.xmlContent);
+  if (record.command.fileName) member("fileName", *record.command.fileName);
+  body += "}}";
+  return body;
 }
 
 // Reads a refused upload to its end, so that the connection stays usable for the next request.
@@ -109,7 +117,9 @@ Reply HandleNextCommand(RelayContext& context, const httplib::Request& request) 
   const std::optional<CommandRecord> next = HandOutNextCommand(*context.store, facts.licenseKey);
   if (!next) return Accepted(facts, Json{{"command", nullptr}});
   facts.commandId = next->id;
-  return Accepted(facts, Json{{"command", CommandForPoll(*next)}});
+  Reply reply = Accepted(facts, Json::object());
+  reply.body = PollReplyBody(*next);
+  return reply;
 }
 
 Reply HandlePush(RelayContext& context, const httplib::Request& request) {

@@ -9,6 +9,98 @@ std::string DumpJson(const Json& value) {
   return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0: no overlong forms, no surrogates,
+// nothing past U+10FFFF.
+std::size_t WellFormedSequenceAt(std::string_view text, std::size_t at) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(at);
+  std::size_t length = 0;
+  unsigned char low = 0x80;
+  unsigned char high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const unsigned char next = byte(at + k);
+    if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return 0;
+  }
+  return length;
+}
+
+} // namespace
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  const std::size_t start = out.size();
+  out.reserve(start + text.size() + text.size() / 8 + 2);
+  out += '"';
+  std::size_t copied = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x80) {
+      const std::size_t length = WellFormedSequenceAt(text, i);
+      if (length == 0) {
+        // How ill-formed text is replaced is DumpJson's to say.
+        out.resize(start);
+        out += DumpJson(Json(text));
+        return;
+      }
+      i += length;
+      continue;
+    }
+    if (byte >= 0x20 && byte != '"' && byte != '\\') {
+      ++i;
+      continue;
+    }
+    out.append(text, copied, i - copied);
+    out += '\\';
+    switch (byte) {
+    case '"':
+      out += '"';
+      break;
+    case '\\':
+      out += '\\';
+      break;
+    case '\b':
+      out += 'b';
+      break;
+    case '\t':
+      out += 't';
+      break;
+    case '\n':
+      out += 'n';
+      break;
+    case '\f':
+      out += 'f';
+      break;
+    case '\r':
+      out += 'r';
+      break;
+    default: {
+      constexpr char kHex[] = "0123456789abcdef";
+      out += "u00";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 15];
+    }
+    }
+    copied = ++i;
+  }
+  out.append(text, copied);
+  out += '"';
+}
+
 Reply JsonReply(std::string_view kind, int status, const Json& body) {
   Reply reply;
   reply.kind = kind;

@@ -34,6 +34,11 @@ using BodyReadingHandler = Reply (*)(RelayContext&, const httplib::Request&,
 // Compact JSON (no blank after a colon), with invalid UTF-8 replaced rather than thrown on.
 std::string DumpJson(const Json& value);
 
+// `text` as DumpJson writes a JSON string, byte for byte, appended to `out` without building a
+// JSON value: a command's XML runs to hundreds of megabytes, which a value would copy twice and
+// escape a character at a time.
+void AppendJsonString(std::string& out, std::string_view text);
+
 Reply JsonReply(std::string_view kind, int status, const Json& body);
 // {"error":"<message>"} with the given status; the message is also what gets recorded.
 Reply ErrorReply(std::string_view kind, int status, const std::string& message);

@@ -126,6 +126,9 @@ CREATE TABLE IF NOT EXISTS commands(
   finished_at TEXT,
   completion_error TEXT);
 CREATE INDEX IF NOT EXISTS commands_by_key_state ON commands(license_key, state, id);
+CREATE TABLE IF NOT EXISTS command_contents(
+  command_id INTEGER PRIMARY KEY,
+  xml_content TEXT NOT NULL);
 CREATE INDEX IF NOT EXISTS commands_by_hand_out ON commands(hand_out_order);
 CREATE TABLE IF NOT EXISTS events(
   seq INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -162,9 +165,19 @@ CREATE INDEX IF NOT EXISTS ingested_by_command ON ingested(command_id, id);
 CREATE INDEX IF NOT EXISTS ingested_by_name ON ingested(stored_name, id);
 )sql";
 
+// A command's XML lives in a table of its own, written once: SQLite rewrites a whole row on every
+// update, and a command's state changes twice. Files of earlier relays held it in
+// commands.xml_content, which OpenRelayStore empties into command_contents.
+constexpr const char* kMoveContentsOutOfCommands = R"sql(
+INSERT OR IGNORE INTO command_contents(command_id, xml_content)
+  SELECT id, xml_content FROM commands WHERE xml_content IS NOT NULL;
+UPDATE commands SET xml_content = NULL WHERE xml_content IS NOT NULL;
+)sql";
+
 constexpr const char* kCommandColumns =
-    "id, license_key, type, xml_type, xml_content, file_name, state, queued_at, "
-    "handed_out_at, finished_at, completion_error";
+    "c.id, c.license_key, c.type, c.xml_type, x.xml_content, c.file_name, c.state, c.queued_at, "
+    "c.handed_out_at, c.finished_at, c.completion_error FROM commands c "
+    "LEFT JOIN command_contents x ON x.command_id = c.id";
 
 CommandRecord ReadCommand(const Statement& row) {
   CommandRecord record;
@@ -183,7 +196,7 @@ CommandRecord ReadCommand(const Statement& row) {
 }
 
 std::optional<CommandRecord> FindCommandLocked(sqlite3* db, std::int64_t id) {
-  Statement query(db, std::string("SELECT ") + kCommandColumns + " FROM commands WHERE id = ?");
+  Statement query(db, std::string("SELECT ") + kCommandColumns + " WHERE c.id = ?");
   query.Bind(1, id);
   if (!query.Step()) return std::nullopt;
   return ReadCommand(query);
@@ -264,23 +277,33 @@ std::unique_ptr<RelayStore> OpenRelayStore(const std::filesystem::path& dataDir)
   sqlite3_busy_timeout(db, 5000);
   Execute(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
   Execute(db, kSchema);
+  Transaction transaction(db);
+  Execute(db, kMoveContentsOutOfCommands);
+  transaction.Commit();
   return store;
 }
 
 std::int64_t QueueCommand(RelayStore& store, const NewCommand& command) {
   std::lock_guard lock(store.mutex);
-  Statement insert(store.db.get(),
-                   "INSERT INTO commands(license_key, type, xml_type, xml_content, file_name, "
-                   "state, queued_at) VALUES(?, ?, ?, ?, ?, ?, ?)");
+  sqlite3* db = store.db.get();
+  Transaction transaction(db);
+  Statement insert(db, "INSERT INTO commands(license_key, type, xml_type, file_name, state, "
+                       "queued_at) VALUES(?, ?, ?, ?, ?, ?)");
   insert.BindText(1, command.licenseKey)
       .BindText(2, command.type)
       .Bind(3, command.xmlType)
-      .Bind(4, command.xmlContent)
-      .Bind(5, command.fileName)
-      .BindText(6, kStateQueued)
-      .BindText(7, UtcTimestamp());
+      .Bind(4, command.fileName)
+      .BindText(5, kStateQueued)
+      .BindText(6, UtcTimestamp());
   insert.Step();
-  return sqlite3_last_insert_rowid(store.db.get());
+  const std::int64_t id = sqlite3_last_insert_rowid(db);
+  if (command.xmlContent) {
+    Statement content(db, "INSERT INTO command_contents(command_id, xml_content) VALUES(?, ?)");
+    content.Bind(1, id).BindText(2, *command.xmlContent);
+    content.Step();
+  }
+  transaction.Commit();
+  return id;
 }
 
 std::optional<CommandRecord> HandOutNextCommand(RelayStore& store, const std::string& licenseKey) {
@@ -314,8 +337,7 @@ std::vector<CommandRecord> ListCommands(RelayStore& store,
                                         const std::optional<std::string>& licenseKey) {
   std::lock_guard lock(store.mutex);
   Statement query(store.db.get(), std::string("SELECT ") + kCommandColumns +
-                                      " FROM commands WHERE ?1 IS NULL OR license_key = ?1 "
-                                      "ORDER BY id");
+                                      " WHERE ?1 IS NULL OR c.license_key = ?1 ORDER BY c.id");
   query.Bind(1, licenseKey);
   std::vector<CommandRecord> records;
   while (query.Step())

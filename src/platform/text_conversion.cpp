@@ -1,8 +1,11 @@
 // The portable back end: the same results as the Windows code-page conversion, by hand.
 #include "platform/text_conversion.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 
+#include "core/byte_words.h"
 #include "core/utf8.h"
 
 namespace tideloom {
@@ -76,6 +79,14 @@ template <typename Put> void ForEachWideUnit(std::string_view text, Put&& put) {
   const std::string_view input = UpToNul(text);
   size_t pos = 0;
   while (pos < input.size()) {
+    // Markup is mostly ASCII, whose units are its bytes.
+    if (pos + 8 <= input.size()) {
+      const uint64_t highBits = WordAt(input.data() + pos) & kHighBits;
+      const size_t ascii = highBits == 0 ? 8 : FirstFlagged(highBits);
+      for (const size_t stop = pos + ascii; pos < stop; ++pos)
+        put(static_cast<char16_t>(input[pos]));
+      if (ascii == 8) continue;
+    }
     uint32_t codePoint = 0;
     pos += DecodeOne(input, pos, codePoint);
     PutUtf16(codePoint, put);
@@ -87,7 +98,17 @@ template <typename Put> void ForEachWideUnit(std::string_view text, Put&& put) {
 std::u16string Utf8ToWide(std::string_view text) {
   std::u16string out;
   out.reserve(UpToNul(text).size());
-  ForEachWideUnit(text, [&out](char16_t unit) { out += unit; });
+  // Appended a block at a time, for the reason WideToUtf8 gives.
+  char16_t block[4096];
+  size_t used = 0;
+  ForEachWideUnit(text, [&](char16_t unit) {
+    block[used++] = unit;
+    if (used == std::size(block)) {
+      out.append(block, used);
+      used = 0;
+    }
+  });
+  out.append(block, used);
   return out;
 }
 
@@ -108,17 +129,37 @@ std::string WideToUtf8(std::u16string_view text) {
   const std::u16string_view input = UpToNul(text);
   std::string out;
   out.reserve(input.size() * 3);
-  for (size_t pos = 0; pos < input.size(); ++pos) {
-    const uint32_t unit = input[pos];
-    if (unit >= 0xD800 && unit <= 0xDBFF && pos + 1 < input.size() && input[pos + 1] >= 0xDC00 &&
-        input[pos + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (input[pos + 1] - 0xDC00));
+  // Written by pointer into a block and appended a block at a time: a payload runs to hundreds of
+  // megabytes, and each append checks the size and moves the terminator.
+  constexpr size_t kBlockUnits = 4096;
+  char block[3 * kBlockUnits + 8];
+  size_t pos = 0;
+  while (pos < input.size()) {
+    const size_t blockEnd = std::min(input.size(), pos + kBlockUnits);
+    char* to = block;
+    while (pos < blockEnd) {
+      if (pos + 4 <= blockEnd) {
+        const uint64_t units = WordAt(input.data() + pos);
+        if ((units & 0xFF80FF80FF80FF80ull) == 0) {
+          for (int shift = 0; shift < 64; shift += 16)
+            *to++ = static_cast<char>(units >> shift);
+          pos += 4;
+          continue;
+        }
+      }
+      const uint32_t unit = input[pos];
+      uint32_t codePoint = unit;
+      if (unit >= 0xD800 && unit <= 0xDBFF && pos + 1 < input.size() && input[pos + 1] >= 0xDC00 &&
+          input[pos + 1] <= 0xDFFF) {
+        codePoint = 0x10000 + ((unit - 0xD800) << 10) + (input[pos + 1] - 0xDC00);
+        ++pos;
+      } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+        codePoint = kReplacement;
+      }
+      to = WriteUtf8(to, codePoint);
       ++pos;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);
-    } else {
-      AppendUtf8(out, unit);
     }
+    out.append(block, static_cast<size_t>(to - block));
   }
   return out;
 }

@@ -8,22 +8,30 @@
 
 namespace tideloom {
 
-inline void AppendUtf8(std::string& out, uint32_t codePoint) {
+// Writes the UTF-8 form of `codePoint` at `to`, which has room for four bytes; returns its end.
+inline char* WriteUtf8(char* to, uint32_t codePoint) {
+  const auto put = [&to](uint32_t byte) { *to++ = static_cast<char>(byte); };
   if (codePoint < 0x80) {
-    out += static_cast<char>(codePoint);
+    put(codePoint);
   } else if (codePoint < 0x800) {
-    out += static_cast<char>(0xC0 | (codePoint >> 6));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    put(0xC0 | (codePoint >> 6));
+    put(0x80 | (codePoint & 0x3F));
   } else if (codePoint < 0x10000) {
-    out += static_cast<char>(0xE0 | (codePoint >> 12));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    put(0xE0 | (codePoint >> 12));
+    put(0x80 | ((codePoint >> 6) & 0x3F));
+    put(0x80 | (codePoint & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (codePoint >> 18));
-    out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    put(0xF0 | (codePoint >> 18));
+    put(0x80 | ((codePoint >> 12) & 0x3F));
+    put(0x80 | ((codePoint >> 6) & 0x3F));
+    put(0x80 | (codePoint & 0x3F));
   }
+  return to;
+}
+
+inline void AppendUtf8(std::string& out, uint32_t codePoint) {
+  char bytes[4];
+  out.append(bytes, static_cast<std::size_t>(WriteUtf8(bytes, codePoint) - bytes));
 }
 
 // At a byte of 0x80 or above: the length of the well-formed UTF-8 sequence that starts there, or 0
