@@ -1,5 +1,7 @@
 // The whole bridge as a FileMaker developer meets it: the built plug-in inside fmhost, registered
-// against tideloom-relay on loopback, carrying out commands queued at the relay.
+// against tideloom-relay on loopback, carrying out commands queued at the relay. Each command
+// type's results are checked byte for byte by the bridge's own tests; here, that each reaches the
+// host and comes back.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,7 +53,8 @@ protected:
   std::filesystem::path settingsFile;
 };
 
-TEST_F(BridgeEndToEndTest, RegisteredHostCarriesOutEveryCommandTypeAndResumesAfterARestart) {
+TEST_F(BridgeEndToEndTest,
+       RegisteredHostCarriesOutEveryCommandTypeResumesAfterARestartAndShutsDownAtOnce) {
   RelayServiceConfig announcing;
   announcing.pluginVersion = "1.7.0";
   StartRelay(announcing);
@@ -61,7 +64,6 @@ TEST_F(BridgeEndToEndTest, RegisteredHostCarriesOutEveryCommandTypeAndResumesAft
       QueueCommand({{"type", "SET_CLIPBOARD"}, {"xmlType", "XMSS"}, {"xmlContent", kSnippet}});
   const std::string formats = QueueCommand({{"type", "GET_CLIPBOARD_FORMATS"}});
   const std::string get = QueueCommand({{"type", "GET_CLIPBOARD"}, {"xmlType", "XMSS"}});
-  const std::string unknown = QueueCommand({{"type", "get_clipboard"}});
 
   const FmhostRun run = Run({RegisterCall(), "idle 23000", "eval TideLoom.UpdateAvailable"});
   EXPECT_EQ(run.ResultOf("TideLoom.Register"), "OK");
@@ -69,35 +71,29 @@ TEST_F(BridgeEndToEndTest, RegisteredHostCarriesOutEveryCommandTypeAndResumesAft
       run.ResultOf("TideLoom.UpdateAvailable"),
       "TideLoom plugin v1.7.0 is available \xE2\x80\x94 download at tideloom.app/guide#plugin");
 
-  EXPECT_EQ(FirstPush(files)["label"], "Open Files");
   EXPECT_NE(FirstPush(files).value("xmlContent", "").find("Contacts\n"), std::string::npos);
   const auto report = nlohmann::json::parse(FirstPush(context).value("xmlContent", "{}"));
   EXPECT_EQ(report["baseUrl"], RelayUrl());
   EXPECT_EQ(report["targetFile"], "Contacts");
   EXPECT_EQ(Command(set)["state"], "completed");
-  const std::string formatLines = FirstPush(formats).value("xmlContent", "");
-  EXPECT_NE(formatLines.find("\tMac-XMSS\n"), std::string::npos) << formatLines;
-  EXPECT_NE(formatLines.find("13\tCF_UNICODETEXT\n"), std::string::npos) << formatLines;
+  EXPECT_NE(FirstPush(formats).value("xmlContent", "").find("\tMac-XMSS\n"), std::string::npos);
   EXPECT_EQ(
       FirstPush(get),
       nlohmann::json({{"licenseKey", "e2e-key"}, {"xmlType", "XMSS"}, {"xmlContent", kSnippet}}));
-  EXPECT_EQ(Command(unknown)["completion"]["error"], "Unknown command type: get_clipboard");
 
   // Started again, the plug-in finds its key in the settings file and polls without registering.
   EXPECT_TRUE(std::filesystem::exists(settingsFile));
   const std::string again = QueueCommand({{"type", "LIST_FILES"}});
   Run({"idle 4000"});
   EXPECT_EQ(Command(again)["state"], "completed");
-}
 
-TEST_F(BridgeEndToEndTest, ShutdownDoesNotWaitForAPollTheServiceHoldsUnanswered) {
+  // Shutdown waits at most about 2 s for background work; a held poll would take 120 s.
   RelayServiceConfig holding;
   holding.holds = {{"/api/bridge/command/next", 120}};
   StartRelay(holding);
-  const FmhostRun run = Run({RegisterCall(), "idle 500", "shutdown"});
-  EXPECT_EQ(run.ResultOf("TideLoom.Register"), "OK");
-  // Shutdown waits at most about 2 s for background work; the held poll would take 120 s.
-  EXPECT_LT(run.seconds, 60.0);
+  const FmhostRun held = Run({RegisterCall(), "idle 500", "shutdown"});
+  EXPECT_EQ(held.ResultOf("TideLoom.Register"), "OK");
+  EXPECT_LT(held.seconds, 60.0);
 }
 
 } // namespace

@@ -163,18 +163,15 @@ TEST_F(SchemaSnapshot, AwkwardNamesSurviveBothRoutes) {
   EXPECT_EQ(nlohmann::json::parse(byName), expected);
 }
 
-// The rows of the fields query, read on their own.
-std::string TablesJson(std::string_view rows) {
+// The rows of the fields query, read on their own: "table|field|type|class;" per field, in order.
+std::string Fields(std::string_view rows) {
   SchemaTables tables;
   AddFieldQueryRows(tables, rows);
-  nlohmann::json out = nlohmann::json::array();
-  for (const std::string& name : tables.order) {
-    nlohmann::json fields = nlohmann::json::array();
-    for (const SchemaField& field : tables.index.at(name))
-      fields.push_back({field.name, field.type, field.fieldClass});
-    out.push_back({{"name", name}, {"fields", fields}});
-  }
-  return out.dump();
+  std::string out;
+  for (const std::string& table : tables.order)
+    for (const SchemaField& field : tables.index.at(table))
+      out += table + "|" + field.name + "|" + field.type + "|" + field.fieldClass + ";";
+  return out;
 }
 
 // Tables come in the order of their first row and fields in row order; a row needs two
@@ -182,15 +179,14 @@ std::string TablesJson(std::string_view rows) {
 TEST(FieldQueryRows, AreReadInRowOrderAndTakenAsTheyAre) {
   const std::pair<const char*, const char*> cases[] = {
       {"B||b1||t||c\rA||a1||t||c\rB||b2||t||c\r\rA||a2||t||c",
-       R"([{"fields":[["b1","t","c"],["b2","t","c"]],"name":"B"},)"
-       R"({"fields":[["a1","t","c"],["a2","t","c"]],"name":"A"}])"},
-      {"?\rT||f\rjust text\n", "[]"},
-      {"T||f||var char\r", R"([{"fields":[["f","var char",""]],"name":"T"}])"},
-      {" T || f ||t||c||d\r\n", R"([{"fields":[[" f ","t","c||d"]],"name":" T "}])"},
-      {"||||||", R"([{"fields":[["","",""]],"name":""}])"},
+       "B|b1|t|c;B|b2|t|c;A|a1|t|c;A|a2|t|c;"},
+      {"?\rT||f\rjust text\n", ""},
+      {"T||f||var char\r", "T|f|var char|;"},
+      {" T || f ||t||c||d\r\n", " T | f |t|c||d;"},
+      {"||||||", "|||;"},
   };
-  for (const auto& [rows, tables] : cases)
-    EXPECT_EQ(TablesJson(rows), tables) << rows;
+  for (const auto& [rows, fields] : cases)
+    EXPECT_EQ(Fields(rows), fields) << rows;
 }
 
 } // namespace
