@@ -11,11 +11,6 @@ namespace {
 
 class IdleExecutorTest : public BridgeTest {
 protected:
-  void SetUp() override {
-    BridgeTest::SetUp();
-    fakeHost().currentFileName = "Sales.fmp12";
-  }
-
   // Delivers `command`, executes it at the next idle call; returns the bodies the service got.
   std::vector<std::string> Execute(const std::string& command) {
     Deliver(command, clock_ += 3000);
