@@ -1,6 +1,5 @@
 #include "bridge_fixture.h"
 
-#include <algorithm>
 #include <deque>
 #include <memory>
 
@@ -13,76 +12,49 @@ namespace tideloom {
 
 namespace {
 
-struct HeldTask {
-  DetachedThreadEntry entry;
-  void* argument;
-};
-
-std::deque<HeldTask> heldTasks;
-
-bool HoldTask(DetachedThreadEntry entry, void* argument) {
-  heldTasks.push_back({entry, argument});
-  return true;
-}
-
+std::deque<std::pair<DetachedThreadEntry, void*>> heldTasks;
 int64_t testClockMs = 0;
 int64_t testClockStepMs = 0;
-int64_t ReadTestClock() {
-  const int64_t now = testClockMs;
-  testClockMs += testClockStepMs;
-  return now;
-}
-
-FakeHost fakeHostState;
-
-bool FakeGetXml(std::string_view typeKey, std::string& xml, std::string& error) {
-  error = fakeHostState.clipboardReadError;
-  xml = typeKey == fakeHostState.clipboardType ? fakeHostState.clipboardXml : "";
-  return error.empty();
-}
-
-bool FakeProbeXml(std::string& typeKey, std::string& xml, std::string& error) {
-  error = fakeHostState.clipboardReadError;
-  if (!error.empty() || fakeHostState.clipboardXml.empty()) return false;
-  typeKey = fakeHostState.clipboardType;
-  xml = fakeHostState.clipboardXml;
-  return true;
-}
-
-bool FakeListFormats(std::string& listing, std::string& error) {
-  error = fakeHostState.formatsError;
-  listing = fakeHostState.formatsListing;
-  return error.empty();
-}
-
-bool FakeSetXml(std::string_view typeKey, std::string_view xml, std::string& error) {
-  fakeHostState.writes.emplace_back(typeKey, xml);
-  error = fakeHostState.setError;
-  return error.empty();
-}
-
-bool IsPoll(const RecordedRequest& request) { return request.target.starts_with(kNextCommandPath); }
+FakeHost host;
 
 } // namespace
 
-FakeHost& fakeHost() { return fakeHostState; }
+FakeHost& fakeHost() { return host; }
 
 IdleHostCalls FakeHostCalls() {
   return {
       [] {
-        ++fakeHostState.fileNameLookups;
-        return fakeHostState.currentFileName;
+        ++host.fileNameLookups;
+        return host.currentFileName;
       },
-      [] { return fakeHostState.openFiles; },
+      [] { return host.openFiles; },
       [](std::string_view target) { return "context of " + std::string(target); },
-      FakeGetXml,
-      FakeProbeXml,
-      FakeListFormats,
-      FakeSetXml,
+      [](std::string_view typeKey, std::string& xml, std::string& error) {
+        error = host.clipboardReadError;
+        xml = typeKey == host.clipboardType ? host.clipboardXml : "";
+        return error.empty();
+      },
+      [](std::string& typeKey, std::string& xml, std::string& error) {
+        error = host.clipboardReadError;
+        if (!error.empty() || host.clipboardXml.empty()) return false;
+        typeKey = host.clipboardType;
+        xml = host.clipboardXml;
+        return true;
+      },
+      [](std::string& listing, std::string& error) {
+        error = host.formatsError;
+        listing = host.formatsListing;
+        return error.empty();
+      },
+      [](std::string_view typeKey, std::string_view xml, std::string& error) {
+        host.writes.emplace_back(typeKey, xml);
+        error = host.setError;
+        return error.empty();
+      },
       [](std::string_view fileName, std::string_view scriptName) {
-        const std::size_t attempt = fakeHostState.scriptStarts.size();
-        fakeHostState.scriptStarts.emplace_back(fileName, scriptName);
-        const auto& answers = fakeHostState.scriptStartAnswers;
+        const std::size_t attempt = host.scriptStarts.size();
+        host.scriptStarts.emplace_back(fileName, scriptName);
+        const auto& answers = host.scriptStartAnswers;
         return attempt < answers.size() ? answers[attempt] : int16_t{0};
       },
   };
@@ -95,13 +67,15 @@ void BridgeTest::SetUp() {
   // the bridge itself may reach its fields.
   std::destroy_at(&bridgeState());
   std::construct_at(&bridgeState());
-  fakeHostState = FakeHost{};
+  host = FakeHost{};
   heldTasks.clear();
-  startDetachedThread = HoldTask;
-  testClockMs = 0;
-  testClockStepMs = 0;
+  startDetachedThread = [](DetachedThreadEntry entry, void* argument) {
+    heldTasks.emplace_back(entry, argument);
+    return true;
+  };
+  SetClock(0);
   originalClock_ = steadyClockSource;
-  steadyClockSource = ReadTestClock;
+  steadyClockSource = [] { return std::exchange(testClockMs, testClockMs + testClockStepMs); };
   prefix_ = UniquePrefix();
 }
 
@@ -115,11 +89,10 @@ void BridgeTest::TearDown() {
 
 std::size_t BridgeTest::RunBackgroundTasks() {
   std::size_t count = 0;
-  while (!heldTasks.empty()) {
-    const HeldTask task = heldTasks.front();
+  for (; !heldTasks.empty(); ++count) {
+    const auto [entry, argument] = heldTasks.front();
     heldTasks.pop_front();
-    task.entry(task.argument);
-    ++count;
+    entry(argument);
   }
   return count;
 }
@@ -155,17 +128,21 @@ std::vector<RecordedRequest> BridgeTest::Requests() const {
   return requests;
 }
 
-std::size_t BridgeTest::Polls() const {
-  const std::vector<RecordedRequest> requests = Requests();
-  return static_cast<std::size_t>(std::count_if(requests.begin(), requests.end(), IsPoll));
+std::size_t BridgeTest::RequestsFor(std::string_view target) const {
+  std::size_t count = 0;
+  for (const RecordedRequest& request : Requests())
+    count += request.target.starts_with(target) ? 1 : 0;
+  return count;
 }
+
+std::size_t BridgeTest::Polls() const { return RequestsFor(kNextCommandPath); }
 
 std::vector<RecordedRequest> BridgeTest::Sent() {
   RunBackgroundTasks();
   const std::vector<RecordedRequest> all = Requests();
   std::vector<RecordedRequest> fresh;
   for (std::size_t i = seen_; i < all.size(); ++i) {
-    if (!IsPoll(all[i])) fresh.push_back(all[i]);
+    if (!all[i].target.starts_with(kNextCommandPath)) fresh.push_back(all[i]);
   }
   seen_ = all.size();
   return fresh;

@@ -14,9 +14,9 @@
 
 namespace tideloom {
 
-// The host and clipboard as the idle executor sees them, scripted by the test. Members start
-// empty so that cases name only what they set; a non-empty error makes that call fail with it,
-// and the context report names the file it was asked for.
+// The host and clipboard as the idle executor sees them. A non-empty error makes that call fail
+// with it; the context report names the file it was asked for. Each script start takes the next
+// answer, and 0 (started) once they are used up.
 struct FakeHost {
   std::string currentFileName{};
   int fileNameLookups = 0;
@@ -28,8 +28,7 @@ struct FakeHost {
   std::string formatsError{};
   std::string setError{};
   std::vector<std::pair<std::string, std::string>> writes{}; // (type, XML) written
-  // Script starts, as (file name, script name), an empty file name for the current file. Each
-  // start takes the next answer; once they are used up the host answers 0 (started).
+  // (file name, script name); an empty file name stands for the current file.
   std::vector<std::pair<std::string, std::string>> scriptStarts{};
   std::vector<int16_t> scriptStartAnswers{};
 };
@@ -37,7 +36,7 @@ struct FakeHost {
 FakeHost& fakeHost();
 IdleHostCalls FakeHostCalls();
 
-// A base URL where nothing listens, for exchanges that must fail.
+// A base URL where nothing listens.
 std::string UnreachableBaseUrl();
 
 class BridgeTest : public testing::Test {
@@ -45,12 +44,11 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Runs the background tasks started so far (and any they start), oldest first.
+  // Runs the held tasks (and any they start), oldest first; returns how many ran.
   std::size_t RunBackgroundTasks();
   std::size_t HeldBackgroundTasks() const;
-
+  // The clock stands at `ms`, or moves on by `stepMs` at every reading.
   void SetClock(int64_t ms);
-  // A clock that moves on by `stepMs` at every reading, for waits that watch it.
   void SetAdvancingClock(int64_t stepMs);
 
   // This test's service: its own path on the peer. A status below 0 drops the connection;
@@ -60,6 +58,8 @@ protected:
               const nlohmann::json& faults = nlohmann::json::object());
   // Everything the service received so far, in order, targets relative to the base URL.
   std::vector<RecordedRequest> Requests() const;
+  // How many of those have a target beginning with `target`.
+  std::size_t RequestsFor(std::string_view target) const;
   std::size_t Polls() const;
   // Runs the held tasks and returns what the service received since the last call, polls left
   // out.

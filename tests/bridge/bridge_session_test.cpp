@@ -82,13 +82,11 @@ TEST_F(BridgeSessionTest, ShutdownWaitsABoundedTimeAndSkipsWorkNotYetStarted) {
 
 using BackgroundTaskTest = BridgeTest;
 
-bool RefuseThread(DetachedThreadEntry, void*) { return false; }
-
 TEST_F(BackgroundTaskTest, WithoutAThreadTheWorkRunsAtOnceOnTheCallerAndThrowsNothing) {
   launchBackgroundTask([] { throw std::runtime_error("lost"); });
   RunBackgroundTasks();
   EXPECT_EQ(bridgeState().ActiveTasks(), 0);
-  startDetachedThread = RefuseThread;
+  startDetachedThread = [](DetachedThreadEntry, void*) { return false; };
   const std::thread::id caller = std::this_thread::get_id();
   std::thread::id ranOn;
   launchBackgroundTask([&ranOn] { ranOn = std::this_thread::get_id(); });

@@ -23,17 +23,11 @@ std::string ShellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
-std::filesystem::path TemporaryPath(const std::string& suffix) {
-  static int counter = 0;
-  return std::filesystem::temp_directory_path() /
-         ("tideloom-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + suffix);
-}
-
 } // namespace
 
 std::string FmhostRun::ResultOf(const std::string& prefix) const {
   for (const nlohmann::json& line : evaluations) {
-    if (line.value("expr", "").rfind(prefix, 0) == 0) return line.value("result", "<error>");
+    if (line.value("expr", "").starts_with(prefix)) return line.value("result", "<error>");
   }
   return "<not evaluated>";
 }
@@ -47,8 +41,12 @@ FmhostSetup FmhostFromEnvironment() {
 
 FmhostRun RunFmhost(const FmhostSetup& setup, const std::vector<std::string>& scenario,
                     const std::map<std::string, std::string>& environment) {
-  const std::filesystem::path scenarioFile = TemporaryPath(".scenario");
-  const std::filesystem::path outputFile = TemporaryPath(".out");
+  static int runs = 0;
+  const std::filesystem::path scenarioFile =
+      std::filesystem::temp_directory_path() /
+      ("tideloom-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(++runs) + ".scenario");
+  // Output goes to a file: Wine's server and services could hold a pipe open after fmhost ends.
+  const std::filesystem::path outputFile = scenarioFile.string() + ".out";
   {
     std::ofstream out(scenarioFile, std::ios::binary);
     for (const std::string& line : scenario)
@@ -67,29 +65,26 @@ FmhostRun RunFmhost(const FmhostSetup& setup, const std::vector<std::string>& sc
   const int status = std::system(command.c_str());
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-
-  std::ifstream in(outputFile, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
+  std::ostringstream text;
+  text << std::ifstream(outputFile, std::ios::binary).rdbuf();
   run.output = text.str();
+  std::filesystem::remove(scenarioFile);
+  std::filesystem::remove(outputFile);
+
   std::istringstream lines(run.output);
   for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.ends_with('\r')) line.pop_back();
     const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
     if (parsed.is_object() && parsed.contains("expr")) run.evaluations.push_back(parsed);
   }
-  std::filesystem::remove(scenarioFile);
-  std::filesystem::remove(outputFile);
   return run;
 }
 
 std::filesystem::path SettingsFolderOf(const FmhostSetup& setup,
                                        const std::filesystem::path& linuxConfigHome) {
   if (!setup.underWine()) return linuxConfigHome / "TideLoom";
-  const char* prefix = std::getenv("WINEPREFIX");
   const std::filesystem::path users =
-      std::filesystem::path(prefix != nullptr && *prefix != '\0' ? prefix : TIDELOOM_WINEPREFIX) /
-      "drive_c" / "users";
+      std::filesystem::path(EnvironmentOr("WINEPREFIX", TIDELOOM_WINEPREFIX)) / "drive_c" / "users";
   // Wine names the profile after the Unix user; "Public" is shared by all.
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(users, error)) {

@@ -17,10 +17,10 @@ struct FmhostRun {
   std::string ResultOf(const std::string& prefix) const;
 };
 
-// Which fmhost runs: the Linux build by default; the environment names another (for example
-// fmhost.exe with a Wine launcher).
+// Which fmhost runs: the Linux build by default; the environment names another (fmhost.exe with
+// scripts/wine_run.sh as the launcher).
 struct FmhostSetup {
-  std::string launcher; // empty, or a program that runs fmhost (scripts/wine_run.sh)
+  std::string launcher;
   std::string fmhost;
   std::string plugin;
   std::string solution;

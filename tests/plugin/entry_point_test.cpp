@@ -1,6 +1,6 @@
 // FMExternCallProc as the host drives it: start-up, shutdown, string requests and the record.
+#include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <tuple>
 #include <vector>
 
@@ -9,9 +9,6 @@
 namespace tideloom {
 
 namespace {
-
-using plugin_test::AnswerText;
-using plugin_test::LoadedPluginTest;
 
 // What FileMaker shows for each function, in ID order from 100, written out here rather than
 // read back from the plug-in. Prototypes and parameter counts are checked against the functions
@@ -59,10 +56,18 @@ const char* const kExpectedFunctions[][2] = {
                               "visible to the TideLoom plug-in."},
 };
 
-TEST_F(LoadedPluginTest, StartupRegistersTheNineteenFunctionsAsFileMakerExpectsThem) {
-  EXPECT_EQ(plugin_->Startup(57), 76);
+// Below interface 56 nothing is registered or unregistered; from 56 on, shutdown unregisters
+// every ID in ascending order and a later start-up registers them again.
+TEST_F(LoadedPluginTest, StartupRegistersTheNineteenFunctionsFromInterface56AndShutdownUndoes) {
+  EXPECT_EQ(plugin_->Startup(55), -2);
+  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
+  plugin_->Shutdown(55);
+  EXPECT_TRUE(fmhost::UnregisteredIds().empty());
+
+  EXPECT_EQ(plugin_->Startup(56), 76);
   const std::vector<fmhost::RegisteredFunction> registered = fmhost::RegisteredFunctions();
   ASSERT_EQ(registered.size(), std::size(kExpectedFunctions));
+  std::vector<int16_t> ids;
   for (size_t i = 0; i < registered.size(); ++i) {
     const auto& [name, description] = kExpectedFunctions[i];
     SCOPED_TRACE(name);
@@ -71,58 +76,42 @@ TEST_F(LoadedPluginTest, StartupRegistersTheNineteenFunctionsAsFileMakerExpectsT
     EXPECT_EQ(registered[i].name, name);
     EXPECT_EQ(registered[i].description, description);
     EXPECT_EQ(registered[i].flags, 0x00FFFF7Eu);
+    ids.push_back(static_cast<int16_t>(100 + i));
   }
-  plugin_->Shutdown(57);
-}
-
-// Below interface 56 nothing is registered or unregistered; from 56 on, shutdown unregisters
-// every ID in ascending order and a later start-up registers them again.
-TEST_F(LoadedPluginTest, TheInterfaceVersionDecidesWhetherFunctionsAreRegisteredAndShutdownUndoes) {
-  EXPECT_EQ(plugin_->Startup(55), -2);
-  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
-  plugin_->Shutdown(55);
-  EXPECT_TRUE(fmhost::UnregisteredIds().empty());
-
-  EXPECT_EQ(plugin_->Startup(56), 76);
   plugin_->Shutdown(56);
-  std::vector<int16_t> expected(19);
-  std::iota(expected.begin(), expected.end(), int16_t{100});
-  EXPECT_EQ(fmhost::UnregisteredIds(), expected);
+  EXPECT_EQ(fmhost::UnregisteredIds(), ids);
   EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
   EXPECT_EQ(plugin_->Startup(), 76);
   EXPECT_EQ(fmhost::Evaluate("TideLoom.Version").value.text, "1.6.18");
 }
 
-TEST_F(LoadedPluginTest, StringRequestsAnswerTheIdentity) {
-  const std::tuple<uint8_t, std::u16string> cases[] = {
-      {128, u"TideLoom"},
-      {129, u"TideLoom background bridge for FileMaker"},
-      {131, u"TdLm1nnYYnn"},
-      {132, u"https://tideloom.app/guide#plugin"},
-      {130, u""},
-      {133, u""},
-      {127, u""},
-      {0, u""},
-  };
-  for (const auto& [id, expected] : cases) {
-    SCOPED_TRACE(id);
-    const std::vector<uint16_t> buffer = plugin_->RequestString(id, 1024);
-    EXPECT_EQ(AnswerText(buffer), expected);
-    EXPECT_EQ(buffer[expected.size()], 0);
-  }
+std::u16string AnswerText(const std::vector<uint16_t>& buffer) {
+  return {buffer.begin(), std::find(buffer.begin(), buffer.end(), uint16_t{0})};
 }
 
-TEST_F(LoadedPluginTest, StringAnswersNeverPassTheBufferCapacity) {
-  // "TideLoom" is 8 units: 4 units of room take 3 and the terminator.
-  const std::tuple<uint32_t, std::u16string> cases[] = {
-      {4, u"Tid"}, {9, u"TideLoom"}, {1, u""}, {0, u""}};
-  for (const auto& [capacity, expected] : cases) {
-    const std::vector<uint16_t> buffer = plugin_->RequestString(128, capacity);
-    if (capacity > 0) {
-      EXPECT_EQ(AnswerText(buffer), expected) << capacity;
-      EXPECT_EQ(buffer[capacity - 1], 0) << capacity;
-    }
-    EXPECT_EQ(buffer[capacity], 0xAAAA) << "untouched past the capacity " << capacity;
+// An answer is cut to the capacity, ends in a zero and leaves the units past the capacity alone.
+TEST_F(LoadedPluginTest, StringRequestsAnswerTheIdentityWithinTheBuffersCapacity) {
+  const std::tuple<uint8_t, uint32_t, std::u16string> cases[] = {
+      {128, 1024, u"TideLoom"},
+      {129, 1024, u"TideLoom background bridge for FileMaker"},
+      {131, 1024, u"TdLm1nnYYnn"},
+      {132, 1024, u"https://tideloom.app/guide#plugin"},
+      {130, 1024, u""},
+      {133, 1024, u""},
+      {127, 1024, u""},
+      {0, 1024, u""},
+      {128, 4, u"Tid"},
+      {128, 9, u"TideLoom"},
+      {128, 1, u""},
+      {128, 0, u""},
+  };
+  for (const auto& [id, capacity, expected] : cases) {
+    SCOPED_TRACE(testing::Message() << int{id} << " into " << capacity);
+    const std::vector<uint16_t> buffer = plugin_->RequestString(id, capacity);
+    EXPECT_EQ(buffer[capacity], 0xAAAA);
+    if (capacity == 0) continue;
+    EXPECT_EQ(AnswerText(buffer), expected);
+    EXPECT_EQ(buffer[expected.size()], 0);
   }
 }
 

@@ -1,11 +1,11 @@
-// The crossing between host values and UTF-8, linked in directly and run against the host
-// stand-in's values.
+// The crossing between host values and UTF-8, and the trampoline every calculation function goes
+// through, linked in directly and run against the host stand-in's values and a test clipboard.
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "clipboard_fixture.h"
 #include "fmhost_api.h"
 #include "hostapi/host_objects.h"
 #include "hostapi/host_values.h"
@@ -15,12 +15,27 @@ namespace tideloom {
 
 namespace {
 
-class HostValuesTest : public ::testing::Test {
+class HostValuesTest : public ClipboardTest {
 protected:
-  void SetUp() override { fmhost::ResetHost(); }
+  void SetUp() override {
+    fmhost::ResetHost(); // whatever an earlier test in this process left, shutdown included
+    ClipboardTest::SetUp();
+  }
   void TearDown() override {
+    ClipboardTest::TearDown();
     fmhost::ClearInjectedFailures();
     EXPECT_EQ(fmhost::LiveHostObjects(), 0u);
+  }
+
+  // Function `id` called as the host calls it.
+  static std::string Call(int16_t id, const std::vector<std::string>& parameters) {
+    HostDataVect* values = fmhost::NewParameters(parameters);
+    HostData* result = fmhost::NewResult();
+    EXPECT_EQ(CalculationTrampoline(id, nullptr, values, result), 0);
+    std::string text = fmhost::ResultText(result);
+    fmhost::DeleteResult(result);
+    fmhost::DeleteParameters(values);
+    return text;
   }
 };
 
@@ -72,36 +87,33 @@ TEST_F(HostValuesTest, ResultsKeepTheirLocaleAndEndAtAZeroByte) {
   fmhost::DeleteResult(result);
 }
 
-TEST_F(HostValuesTest, AHostFailureIsRaisedWithItsCode) {
-  HostData* result = fmhost::NewResult();
-  ASSERT_TRUE(fmhost::InjectFailure("FM_Text_Assign", 1));
-  try {
-    SetResultText("x", result);
-    ADD_FAILURE() << "no exception";
-  } catch (const HostFailure& failure) {
-    EXPECT_EQ(failure.code, 1);
-  }
+TEST_F(HostValuesTest, TheTrampolineRunsTheFunctionOfItsIdWithTheParametersGiven) {
+  const std::string steps =
+      "<fmxmlsnippet type=\"FMObjectList\"><Step enable=\"True\" id=\"89\" name=\"# (comment)\">"
+      "<Text>caf\xC3\xA9 \xF0\x9F\x98\x80</Text></Step></fmxmlsnippet>";
+  const std::tuple<int16_t, std::vector<std::string>, std::string> calls[] = {
+      {100, {}, "1.6.18"},
+      {99, {}, ""}, // an ID the table does not know
+      {101, {"XMSS", ""}, "ERROR: xmlContent is empty."},
+      {101, {"XMSS", steps}, "OK"},
+      {102, {"AUTO"}, steps},
+      {112, {}, steps},
+      {113, {"\xF0\x9F\x98\x80 text"}, "OK"},
+      {112, {}, "\xF0\x9F\x98\x80 text"},
+      {113, {steps}, "OK"},
+      // An empty parameter is no type; a missing one lets the type be found in the XML.
+      {116, {""}, "ERROR: xmlType is empty."},
+      {116, {}, "OK: XMSS"},
+  };
+  for (const auto& [id, parameters, expected] : calls)
+    EXPECT_EQ(Call(id, parameters), expected) << id;
+  EXPECT_TRUE(Call(115, {}).starts_with(std::to_string(FormatId("Mac-XMSS")) + "\tMac-XMSS\n"));
+
   ASSERT_TRUE(fmhost::InjectFailure("FM_DataVect_Size", 2));
-  HostDataVect* parameters = fmhost::NewParameters({"a"});
-  EXPECT_THROW(GetParameterText(parameters, 0), HostFailure);
-  fmhost::DeleteParameters(parameters);
-  fmhost::DeleteResult(result);
-}
-
-TEST_F(HostValuesTest, TheTrampolineAnswersZeroEvenWhenTheHostFailsTwice) {
-  HostData* result = fmhost::NewResult();
-  HostDataVect* parameters = fmhost::NewParameters({});
+  EXPECT_EQ(Call(100, {}), "ERROR: the host reported a failure.");
   ASSERT_TRUE(fmhost::InjectFailure("FM_Text_Assign", 2, 2));
-  EXPECT_EQ(CalculationTrampoline(100, nullptr, parameters, result), 0);
-  EXPECT_EQ(fmhost::ResultText(result), "");
-
-  EXPECT_EQ(CalculationTrampoline(100, nullptr, parameters, result), 0);
-  EXPECT_EQ(fmhost::ResultText(result), "1.6.18");
-  // An ID the table does not know answers empty text.
-  EXPECT_EQ(CalculationTrampoline(99, nullptr, parameters, result), 0);
-  EXPECT_EQ(fmhost::ResultText(result), "");
-  fmhost::DeleteParameters(parameters);
-  fmhost::DeleteResult(result);
+  EXPECT_EQ(Call(100, {}), "") << "the host cannot even take the message";
+  EXPECT_EQ(Call(100, {}), "1.6.18");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// What the plug-in's tests share: a small solution and the built plug-in loaded into the host
-// stand-in.
+// The built plug-in loaded into the host stand-in, not yet started, with a small solution:
+// "Sales" (active) and "Contacts", one table each.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,22 +11,26 @@
 
 namespace tideloom {
 
-namespace plugin_test {
-
-// "Sales" (active) and "Contacts", one table each.
-fmhost::Solution SmallSolution();
-
-// The host with SmallSolution and a fresh, not yet started, TideLoom.fmx64.
 class LoadedPluginTest : public ::testing::Test {
 protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    fmhost::ResetHost();
+    fmhost::UseSolution(fmhost::ParseSolution(R"json({
+      "activeFile": "Sales", "windows": ["Sales - Invoices (Detail)"],
+      "files": [
+        {"name": "Sales", "tables": [{"name": "Invoices", "fields": [{"name": "Id", "type": "decimal"}]}]},
+        {"name": "Contacts", "tables": [{"name": "People", "fields": [{"name": "Name"}]}]}
+      ]})json"));
+    std::string error;
+    plugin_ = fmhost::Plugin::Load(TIDELOOM_PLUGIN_PATH, &error);
+    ASSERT_NE(plugin_, nullptr) << error;
+  }
+  void TearDown() override {
+    plugin_.reset();
+    fmhost::ClearInjectedFailures();
+    EXPECT_EQ(fmhost::LiveHostObjects(), 0u) << "a host object outlived its use";
+  }
   std::unique_ptr<fmhost::Plugin> plugin_;
 };
-
-// The answer in a string request's buffer, up to its terminating zero.
-std::u16string AnswerText(const std::vector<uint16_t>& buffer);
-
-} // namespace plugin_test
 
 } // namespace tideloom

@@ -11,8 +11,6 @@ namespace tideloom {
 
 namespace {
 
-using plugin_test::LoadedPluginTest;
-
 TEST_F(LoadedPluginTest, UnloadingRightAfterShutdownWhileASenderIsStuckCrashesNothing) {
   SettingsSandbox settings;
   const std::string prefix = UniquePrefix();

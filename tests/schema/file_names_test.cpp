@@ -1,36 +1,13 @@
-// How names met in window titles, database lists and bridge state become one file list, and how
-// a name is written into a calculation expression.
+// How a window title or database entry becomes a file name, and how a name is written into a
+// calculation expression. The file list itself is checked with the context report.
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
 
-#include "core/list_lines.h"
 #include "schema/context_report.h"
 
 namespace tideloom {
 
 namespace {
-
-using Names = std::vector<std::string>;
-
-Names ListOf(const Names& names) {
-  Names list;
-  for (const std::string& name : names)
-    AddFileNameUnique(list, name);
-  return list;
-}
-
-TEST(FileNameList, EntriesAreTrimmedAndBlankNamesAddNothing) {
-  EXPECT_EQ(ListOf({"\r\n \tSales \t\r\n", "", " ", "\t", "\r\n \t", "  Sales  Report  "}),
-            Names({"Sales", "Sales  Report"}));
-}
-
-TEST(FileNameList, AsciiCaseVariantsAreListedOnceInTheFirstSpellingAndPlace) {
-  EXPECT_EQ(ListOf({"b", "Sales", "SALES", "sales ", "B", "a"}), Names({"b", "Sales", "a"}));
-  // Letters beyond ASCII are compared byte for byte.
-  EXPECT_EQ(ListOf({"\xC3\x84rzte", "\xC3\xA4rzte", "\xC3\x84RZTE"}),
-            Names({"\xC3\x84rzte", "\xC3\xA4rzte"}));
-}
 
 TEST(FileNameNormalisation, WindowTitleIsCutBeforeParenthesisThenDashThenExtension) {
   const std::pair<const char*, const char*> cases[] = {
@@ -59,14 +36,6 @@ TEST(CalculationLiteral, QuotesBackslashesAndPilcrowsAreEscapedAndOtherBytesPass
   const std::string text = "\xC3\xA4\xE6\x97\xA5\xC2\xA7\xC3\xB6\xC2\r\n\t\x01'";
   EXPECT_EQ(QuoteCalcText(text), "\"" + text + "\"");
   EXPECT_EQ(QuoteCalcText("end\xC2"), "\"end\xC2\"");
-}
-
-TEST(HostListLines, SplitsAtCarriageReturnsAndLineFeedsSkippingEmptyLines) {
-  using Views = std::vector<std::string_view>;
-  EXPECT_EQ(HostListLines("a\rb\r\rc\r"), Views({"a", "b", "c"}));
-  EXPECT_EQ(HostListLines("a\r\nb\nc"), Views({"a", "b", "c"}));
-  EXPECT_EQ(HostListLines(" \r"), Views({" "}));
-  EXPECT_TRUE(HostListLines("\r\r\n\n").empty());
 }
 
 } // namespace

@@ -17,12 +17,24 @@ namespace tideloom {
 
 class HostSolutionTest : public ::testing::Test {
 protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    fmhost::ResetHost();
+    liveObjectsBefore_ = fmhost::LiveHostObjects();
+  }
+  void TearDown() override {
+    for (HostExprEnv* environment : environments_)
+      fmhost::DeleteEnvironment(environment);
+    // Every host text and value the plug-in made on the way was deleted again.
+    EXPECT_EQ(fmhost::LiveHostObjects(), liveObjectsBefore_);
+  }
 
-  static void Load(std::string_view solutionJson);
+  static void Load(std::string_view solutionJson) {
+    fmhost::UseSolution(fmhost::ParseSolution(std::string(solutionJson)));
+  }
   // Evaluation in `fileName`'s context; its environment is deleted when the test ends.
-  Evaluator In(const std::string& fileName);
+  Evaluator In(const std::string& fileName) {
+    return EvaluatorIn(environments_.emplace_back(fmhost::NewEnvironmentFor(fileName)));
+  }
   // Evaluation outside any context: every expression reads as empty.
   static Evaluator NoContext() { return EvaluatorIn(nullptr); }
 

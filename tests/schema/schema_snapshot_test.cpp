@@ -63,13 +63,12 @@ std::string SalesByNames(std::string_view fileMember) {
          R"("customFunctions":["Tax"]})";
 }
 
-// The Sales solution with members added to the Sales file.
-std::string SalesSolutionWith(std::string_view salesMembers) {
+// The Sales solution with members added to one of its files.
+std::string SalesSolutionWith(const std::string& file, std::string_view members) {
   std::string solution = kSalesSolution;
-  const std::string anchor = R"({"name": "Sales",)";
-  solution.replace(solution.find(anchor), anchor.size(),
-                   R"({"name": "Sales", )" + std::string(salesMembers) + ",");
-  return solution;
+  const std::string anchor = R"({"name": ")" + file + "\",";
+  return solution.replace(solution.find(anchor), anchor.size(),
+                          anchor + std::string(members) + ",");
 }
 
 class SchemaSnapshot : public HostSolutionTest {};
@@ -84,34 +83,19 @@ TEST_F(SchemaSnapshot, CurrentFileIsReadWithTheFieldsQueryAndOtherSpellingsByNam
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Sales.fmp12"), SalesByNames("Sales.fmp12"));
 }
 
-TEST_F(SchemaSnapshot, HostWhoseQueryFailsIsReadByNames) {
+// A query or list that answers "?" or an error is read the other way: the tables by name, the
+// custom functions from the calling file.
+TEST_F(SchemaSnapshot, UnusableQueryOrCustomFunctionListFallsBackToTheOtherRoute) {
   for (const char* failure :
        {R"("questionMark": ["ExecuteSQL"])", R"("failing": {"ExecuteSQL": 8309})"}) {
     SCOPED_TRACE(failure);
-    Load(SalesSolutionWith(failure));
+    Load(SalesSolutionWith("Sales", failure));
     EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), ""), SalesByNames("Sales"));
   }
-}
-
-TEST_F(SchemaSnapshot, NamedFileIsDescribedFromAnotherFilesContext) {
-  Load(kSalesSolution);
-  EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Other"),
-            R"({"file":"Other","account":"Jürgen","tables":[)"
-            R"({"name":"Notes","fields":[{"name":"Text","type":"","class":""},)"
-            R"({"name":"Created","type":"","class":""}]}],)"
-            R"("scripts":["Tidy"],"layouts":[],"valueLists":[],"privilegeSets":[],)"
-            R"("customFunctions":["Clean"]})");
-}
-
-TEST_F(SchemaSnapshot, UnusableCustomFunctionListFallsBackToTheCallingFiles) {
   for (const char* failure : {R"("questionMark": ["CustomFunctionNames"])",
                               R"("failing": {"CustomFunctionNames": 100})"}) {
     SCOPED_TRACE(failure);
-    std::string solution = kSalesSolution;
-    const std::string anchor = R"({"name": "Other",)";
-    solution.replace(solution.find(anchor), anchor.size(),
-                     R"({"name": "Other", )" + std::string(failure) + ",");
-    Load(solution);
+    Load(SalesSolutionWith("Other", failure));
     const auto snapshot = nlohmann::json::parse(BuildSchemaSnapshot(In("Sales"), "Other"));
     EXPECT_EQ(snapshot["customFunctions"], nlohmann::json::array({"Tax"}));
   }
@@ -125,16 +109,6 @@ TEST_F(SchemaSnapshot, NoTablesByEitherRouteGivesAnEmptyObject) {
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Not Open"), "{}");
   EXPECT_EQ(BuildSchemaSnapshot(NoContext(), ""), "{}");
   EXPECT_EQ(BuildSchemaSnapshot(NoContext(), "Sales"), "{}");
-}
-
-TEST_F(SchemaSnapshot, TableWithoutFieldsIsListedWhenReadByNames) {
-  Load(R"({"files": [{"name": "Sales", "questionMark": ["ExecuteSQL"],
-                      "tables": [{"name": "Empty"}, {"name": "SysLog", "fields": [{"name": "At"}]}]}]})");
-  EXPECT_EQ(
-      BuildSchemaSnapshot(In("Sales"), ""),
-      R"({"file":"Sales","account":"Admin","tables":[{"name":"Empty","fields":[]},)"
-      R"({"name":"SysLog","fields":[{"name":"At","type":"","class":""}]}],)"
-      R"("scripts":[],"layouts":[],"valueLists":[],"privilegeSets":[],"customFunctions":[]})");
 }
 
 TEST_F(SchemaSnapshot, TableListedTwiceByTheHostIsWrittenOnceWithItsFieldsOnce) {
@@ -165,12 +139,11 @@ constexpr const char* kAwkwardSolution = R"({
   ]
 })";
 
-constexpr const char* kAwkwardFile = "Q\"uote\\B\xC3\xA4"
-                                     "ck\xC2\xB6s";
-
-// The awkward file's snapshot by the fields query; by names, types and classes are empty.
-nlohmann::json AwkwardSnapshot(bool withTypes) {
-  nlohmann::json snapshot = nlohmann::json::parse(R"({"file":"Q\"uote\\B\u00e4ck\u00b6s",
+// By the fields query in the file itself, then by name from another file, where types and classes
+// are empty ("T" sorts before "Ä", so both routes give the same order).
+TEST_F(SchemaSnapshot, AwkwardNamesSurviveBothRoutes) {
+  Load(kAwkwardSolution);
+  nlohmann::json expected = nlohmann::json::parse(R"({"file":"Q\"uote\\B\u00e4ck\u00b6s",
     "account":"Ann \"Q\" \\ O'Neil",
     "tables":[{"name":"T\"ab\\le\u00b6","fields":[
                 {"name":"Fi\u0001eld\ttab","type":"varchar","class":"Normal"},
@@ -178,55 +151,42 @@ nlohmann::json AwkwardSnapshot(bool withTypes) {
               {"name":"\u00c4rzte","fields":[{"name":"x\"y\\z","type":"varchar","class":"Normal"}]}],
     "scripts":["Say \"hi\"","Back\\slash"],"layouts":["\u00dcbersicht"],"valueLists":["Tab\there"],
     "privilegeSets":["Ctl\u001f"],"customFunctions":["F\u00fcnf"]})");
-  // "T" sorts before the non-ASCII letter, so both routes give the same order here.
-  for (auto& table : snapshot["tables"])
+  const std::string file = expected["file"];
+  const std::string byQuery = BuildSchemaSnapshot(In(file), "");
+  EXPECT_NE(byQuery.find(R"("name":"Fi\u0001eld\ttab")"), std::string::npos) << byQuery;
+  EXPECT_EQ(nlohmann::json::parse(byQuery), expected);
+  for (auto& table : expected["tables"])
     for (auto& field : table["fields"])
-      if (!withTypes) field["type"] = field["class"] = "";
-  return snapshot;
+      field["type"] = field["class"] = "";
+  const std::string byName = BuildSchemaSnapshot(In("Sales"), file);
+  EXPECT_NE(byName.find(R"("file":"Q\"uote\\B)"), std::string::npos) << byName;
+  EXPECT_EQ(nlohmann::json::parse(byName), expected);
 }
 
-TEST_F(SchemaSnapshot, AwkwardNamesSurviveTheQueryRoute) {
-  Load(kAwkwardSolution);
-  const std::string text = BuildSchemaSnapshot(In(kAwkwardFile), "");
-  EXPECT_NE(text.find(R"("name":"Fi\u0001eld\ttab")"), std::string::npos) << text;
-  EXPECT_EQ(nlohmann::json::parse(text), AwkwardSnapshot(true));
-}
-
-TEST_F(SchemaSnapshot, AwkwardNamesSurviveTheNamedRoute) {
-  Load(kAwkwardSolution);
-  const std::string text = BuildSchemaSnapshot(In("Sales"), kAwkwardFile);
-  EXPECT_NE(text.find(R"("file":"Q\"uote\\B)"), std::string::npos) << text;
-  EXPECT_EQ(nlohmann::json::parse(text), AwkwardSnapshot(false));
-}
-
-// The rows of the fields query, read on their own.
-std::string TablesJson(std::string_view rows) {
+// The rows of the fields query, read on their own: "table|field|type|class;" per field, in order.
+std::string Fields(std::string_view rows) {
   SchemaTables tables;
   AddFieldQueryRows(tables, rows);
-  nlohmann::json out = nlohmann::json::array();
-  for (const std::string& name : tables.order) {
-    nlohmann::json fields = nlohmann::json::array();
-    for (const SchemaField& field : tables.index.at(name)) {
-      fields.push_back({field.name, field.type, field.fieldClass});
-    }
-    out.push_back({{"name", name}, {"fields", fields}});
-  }
-  return out.dump();
+  std::string out;
+  for (const std::string& table : tables.order)
+    for (const SchemaField& field : tables.index.at(table))
+      out += table + "|" + field.name + "|" + field.type + "|" + field.fieldClass + ";";
+  return out;
 }
 
-TEST(FieldQueryRows, TablesComeInTheOrderOfTheirFirstRowAndFieldsInRowOrder) {
-  EXPECT_EQ(TablesJson("B||b1||t||c\rA||a1||t||c\rB||b2||t||c\r\rA||a2||t||c"),
-            R"([{"fields":[["b1","t","c"],["b2","t","c"]],"name":"B"},)"
-            R"({"fields":[["a1","t","c"],["a2","t","c"]],"name":"A"}])");
-}
-
-TEST(FieldQueryRows, RowsWithoutTwoSeparatorsAreSkippedAndPartsAreTakenAsTheyAre) {
-  EXPECT_EQ(TablesJson("?\rT||f\rjust text\n"), "[]");
-  // Two separators: the rest is the type and there is no class.
-  EXPECT_EQ(TablesJson("T||f||var char\r"), R"([{"fields":[["f","var char",""]],"name":"T"}])");
-  EXPECT_EQ(TablesJson(" T || f ||t||c||d\r\n"),
-            R"([{"fields":[[" f ","t","c||d"]],"name":" T "}])");
-  EXPECT_EQ(TablesJson("||||||"), R"([{"fields":[["","",""]],"name":""}])");
+// Tables come in the order of their first row and fields in row order; a row needs two
+// separators, and its parts are taken as they are.
+TEST(FieldQueryRows, AreReadInRowOrderAndTakenAsTheyAre) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"B||b1||t||c\rA||a1||t||c\rB||b2||t||c\r\rA||a2||t||c",
+       "B|b1|t|c;B|b2|t|c;A|a1|t|c;A|a2|t|c;"},
+      {"?\rT||f\rjust text\n", ""},
+      {"T||f||var char\r", "T|f|var char|;"},
+      {" T || f ||t||c||d\r\n", " T | f |t|c||d;"},
+      {"||||||", "|||;"},
+  };
+  for (const auto& [rows, fields] : cases)
+    EXPECT_EQ(Fields(rows), fields) << rows;
 }
 
 } // namespace
