@@ -5,11 +5,7 @@
 namespace tideloom {
 
 void SetTestEnvironment(const char* name, const char* value) {
-  if (value == nullptr) {
-    ::unsetenv(name);
-  } else {
-    ::setenv(name, value, 1);
-  }
+  value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
 }
 
 } // namespace tideloom
