@@ -101,7 +101,7 @@ TEST_F(FileHttpFunctions, UploadFileSendsTheFormAndReturnsTheReply) {
   const std::string path = folder.Write("f.xml", "<f/>");
   ScriptPeer({{"path", Path("up")}, {"status", 400}, {"body", "bad upload"}});
   EXPECT_EQ(Call(UploadFileFunction, {Url("up"), "k", "f.xml", path}), "bad upload");
-  EXPECT_EQ(OnlyRequest().body.size(), 368u + 1 + 2 * 5 + 4);
+  EXPECT_EQ(OnlyRequestUnder(prefix).body.size(), 368u + 1 + 2 * 5 + 4);
 }
 
 } // namespace

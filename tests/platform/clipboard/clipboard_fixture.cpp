@@ -14,50 +14,39 @@ ClipboardPort real{};
 ClipboardFaults faults;
 
 // Bookkeeping across the seam.
-int opens = 0;
-int closes = 0;
+int opens = 0, closes = 0;
 std::set<GlobalBlock> ownedBlocks; // allocated by the code and neither freed nor handed over
 
+// Whether the next call gets through: all of them while the count is negative, else that many.
 bool CountDown(int& remaining) {
-  if (remaining < 0) return true;
   if (remaining == 0) return false;
-  --remaining;
+  if (remaining > 0) --remaining;
   return true;
 }
 
 // Direct access for the fixture's own raw reads and writes, past the seam and its faults.
 struct DirectOpen {
-  DirectOpen() { opened = real.openClipboard(); }
+  DirectOpen() : opened(real.openClipboard()) {}
   ~DirectOpen() {
     if (opened) real.closeClipboard();
   }
-  bool opened;
+  const bool opened;
 };
 
 } // namespace
 
 void ClipboardTest::SetUp() {
-  saved_ = ClipboardSystem();
-  real = saved_;
+  real = saved_ = ClipboardSystem();
   faults = ClipboardFaults{};
-  opens = 0;
-  closes = 0;
+  opens = closes = 0;
   ownedBlocks.clear();
-  EmptyClipboardNow();
+  PutRawItems({});
   ClipboardPort& port = ClipboardSystem();
-  port.openClipboard = [] {
-    const bool opened = !faults.openFails && real.openClipboard();
-    opens += opened ? 1 : 0;
-    return opened;
-  };
-  port.closeClipboard = [] {
-    const bool closed = real.closeClipboard();
-    closes += closed ? 1 : 0;
-    return closed;
-  };
+  // Only calls that succeed count: an open that failed needs no close.
+  port.openClipboard = [] { return !faults.openFails && real.openClipboard() && ++opens; };
+  port.closeClipboard = [] { return real.closeClipboard() && ++closes; };
   port.registerClipboardFormat = [](const char16_t* name) -> uint32_t {
-    if (!faults.refusedName.empty() && faults.refusedName == name) return 0;
-    return real.registerClipboardFormat(name);
+    return faults.refusedName == name ? 0 : real.registerClipboardFormat(name);
   };
   port.setClipboardData = [](uint32_t format, GlobalBlock block) -> GlobalBlock {
     if (!CountDown(faults.handOversBeforeFailure)) return nullptr;
@@ -67,9 +56,8 @@ void ClipboardTest::SetUp() {
   };
   port.enumClipboardFormats = [](uint32_t format) {
     const uint32_t next = real.enumClipboardFormats(format);
-    if (next == 0 && faults.errorAtEndOfEnumeration != 0) {
+    if (next == 0 && faults.errorAtEndOfEnumeration != 0)
       real.setLastError(faults.errorAtEndOfEnumeration);
-    }
     return next;
   };
   port.globalAllocMovable = [](std::size_t bytes) -> GlobalBlock {
@@ -97,7 +85,7 @@ void ClipboardTest::TearDown() {
   EXPECT_TRUE(ownedBlocks.empty()) << "a global block was neither freed nor handed over";
   for (GlobalBlock block : ownedBlocks)
     real.globalFree(block);
-  EmptyClipboardNow();
+  PutRawItems({});
 }
 
 ClipboardFaults& ClipboardTest::Faults() { return faults; }
@@ -106,25 +94,16 @@ uint32_t ClipboardTest::FormatId(std::string_view formatName) {
   return real.registerClipboardFormat(Utf8ToWide(formatName).c_str());
 }
 
-void ClipboardTest::EmptyClipboardNow() {
-  DirectOpen clipboard;
-  ASSERT_TRUE(clipboard.opened);
-  real.emptyClipboard();
-}
-
 void ClipboardTest::PutRawItems(const std::vector<RawItem>& items) {
   DirectOpen clipboard;
   ASSERT_TRUE(clipboard.opened);
   real.emptyClipboard();
   for (const RawItem& item : items) {
     const uint32_t id = item.formatName.empty() ? item.formatId : FormatId(item.formatName);
-    ASSERT_NE(id, 0u);
     GlobalBlock block = real.globalAllocMovable(item.bytes.size());
     ASSERT_NE(block, nullptr);
     if (!item.bytes.empty()) {
-      void* data = real.globalLock(block);
-      ASSERT_NE(data, nullptr);
-      std::memcpy(data, item.bytes.data(), item.bytes.size());
+      std::memcpy(real.globalLock(block), item.bytes.data(), item.bytes.size());
       real.globalUnlock(block);
     }
     ASSERT_NE(real.setClipboardData(id, block), nullptr);
@@ -136,48 +115,40 @@ void ClipboardTest::PutRaw(std::string_view formatName, std::string_view bytes) 
 }
 
 void ClipboardTest::PutText(std::string_view utf8) {
-  PutRawItems({{"", 13, UnicodeTextBlock(Utf8ToWide(utf8))}});
-}
-
-bool ClipboardTest::ReadRawId(uint32_t formatId, std::string& bytes) {
-  DirectOpen clipboard;
-  if (!clipboard.opened) return false;
-  GlobalBlock block = real.getClipboardData(formatId);
-  if (block == nullptr) return false;
-  const std::size_t size = real.globalSize(block);
-  bytes.clear();
-  if (size == 0) return true;
-  const void* data = real.globalLock(block);
-  if (data == nullptr) return false;
-  bytes.assign(static_cast<const char*>(data), size);
-  real.globalUnlock(block);
-  return true;
+  PutRawItems({{"", kUnicodeTextFormat, UnicodeTextBlock(Utf8ToWide(utf8))}});
 }
 
 bool ClipboardTest::Holds(std::string_view formatName) {
-  std::string bytes;
-  return ReadRawId(formatName.empty() ? kUnicodeTextFormat : FormatId(formatName), bytes);
+  const std::vector<uint32_t> ids = FormatIds();
+  return std::count(ids.begin(), ids.end(),
+                    formatName.empty() ? kUnicodeTextFormat : FormatId(formatName)) != 0;
 }
 
 std::vector<uint32_t> ClipboardTest::FormatIds() {
   std::vector<uint32_t> ids;
   DirectOpen clipboard;
   if (!clipboard.opened) return ids;
-  for (uint32_t id = real.enumClipboardFormats(0); id != 0; id = real.enumClipboardFormats(id)) {
+  for (uint32_t id = real.enumClipboardFormats(0); id != 0; id = real.enumClipboardFormats(id))
     ids.push_back(id);
-  }
   return ids;
 }
 
 ::testing::AssertionResult ClipboardTest::BlockIdHolds(uint32_t formatId,
                                                        std::string_view expected) {
   std::string actual;
-  if (!ReadRawId(formatId, actual)) {
-    return ::testing::AssertionFailure() << "no block under format " << formatId;
+  {
+    DirectOpen clipboard;
+    GlobalBlock block = clipboard.opened ? real.getClipboardData(formatId) : nullptr;
+    if (block == nullptr) return ::testing::AssertionFailure() << "no block under " << formatId;
+    // A zero-byte block cannot be locked.
+    if (const std::size_t size = real.globalSize(block); size != 0) {
+      actual.assign(static_cast<const char*>(real.globalLock(block)), size);
+      real.globalUnlock(block);
+    }
   }
-  const bool padded = actual.size() >= expected.size() &&
-                      actual.find_first_not_of('\0', expected.size()) == std::string::npos;
-  if (padded && std::string_view(actual).substr(0, expected.size()) == expected) {
+  // The system may round a block up, so the bytes past the expected ones may be NUL padding.
+  if (actual.starts_with(expected) &&
+      actual.find_first_not_of('\0', expected.size()) == std::string::npos) {
     return ::testing::AssertionSuccess();
   }
   return ::testing::AssertionFailure()
@@ -187,12 +158,9 @@ std::vector<uint32_t> ClipboardTest::FormatIds() {
 
 std::string UnicodeTextBlock(std::u16string_view text) {
   std::string bytes;
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  bytes.append(2, '\0');
-  return bytes;
+  for (char16_t unit : text)
+    bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return bytes.append(2, '\0');
 }
 
 } // namespace tideloom

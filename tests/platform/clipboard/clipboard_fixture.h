@@ -42,17 +42,17 @@ protected:
 
   static ClipboardFaults& Faults();
 
-  // Replaces the clipboard with these blocks, byte for byte, bypassing the code under test.
+  // Replaces the clipboard with these blocks, byte for byte, bypassing the code under test;
+  // none empties it.
   static void PutRawItems(const std::vector<RawItem>& items);
   static void PutRaw(std::string_view formatName, std::string_view bytes);
   static void PutText(std::string_view utf8);
   // Whether the clipboard holds the format; "" stands for the Unicode text.
   static bool Holds(std::string_view formatName);
   static uint32_t FormatId(std::string_view formatName);
-  static void EmptyClipboardNow();
   // The ids on the clipboard in enumeration order.
   static std::vector<uint32_t> FormatIds();
-  // The system may round a block up, so the bytes past the expected ones may be NUL padding.
+  // Whether the block holds `expected`, followed by nothing but the NULs the system may round up.
   static ::testing::AssertionResult BlockIdHolds(uint32_t formatId, std::string_view expected);
   static ::testing::AssertionResult BlockHolds(std::string_view formatName,
                                                std::string_view expected) {
@@ -60,9 +60,6 @@ protected:
   }
 
 private:
-  // The whole block under a format id; false when the clipboard holds none.
-  static bool ReadRawId(uint32_t formatId, std::string& bytes);
-
   ClipboardPort saved_{};
 };
 

@@ -2,34 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <random>
 
+#include "core/ascii.h"
 #include "platform/http.h"
 
 namespace tideloom {
 
 namespace {
 
-std::string Fetch(const std::string& method, const std::string& path, const std::string& body) {
+nlohmann::json Fetch(const std::string& method, const std::string& path, const std::string& body) {
   const HttpReply reply =
       HttpRequest(method, PeerUrl(path), body.empty() ? "" : "application/json", body);
-  if (!reply) {
-    ADD_FAILURE() << "the HTTP test peer does not answer at " << PeerUrl("") << " (" << reply.error
-                  << "); ctest starts it as a fixture";
-  }
-  return reply.body;
-}
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-nlohmann::json FetchJson(const std::string& path) {
-  return nlohmann::json::parse(Fetch("GET", path, ""), nullptr, false);
+  EXPECT_TRUE(reply) << "the HTTP test peer does not answer at " << PeerUrl("") << " ("
+                     << reply.error << "); ctest starts it as a fixture";
+  return nlohmann::json::parse(reply.body, nullptr, false);
 }
 
 } // namespace
@@ -40,24 +28,20 @@ std::string PeerUrl(const std::string& path) {
 
 std::string UniquePrefix() {
   static std::atomic<int> counter{0};
-  static const unsigned long long run = std::random_device{}();
-  const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-  std::string name = test != nullptr ? std::string(test->name()) : "test";
-  std::replace(name.begin(), name.end(), '/', '_');
-  return "/t/" + std::to_string(run) + "-" + std::to_string(counter++) + "-" + name;
+  static const std::string run = std::to_string(std::random_device{}());
+  // Ended, so that no prefix is the start of another.
+  return "/t/" + run + "-" + std::to_string(counter++) + "-";
 }
 
 void ScriptPeer(const nlohmann::json& script) { Fetch("POST", "/peer/script", script.dump()); }
 
 std::vector<RecordedRequest> RequestsUnder(const std::string& prefix) {
   std::vector<RecordedRequest> requests;
-  const nlohmann::json list = FetchJson("/peer/requests?prefix=" + prefix);
-  if (!list.is_array()) return requests;
-  for (const auto& item : list) {
-    RecordedRequest request{item["method"], item["target"], {}, Unhex(item["bodyHex"])};
+  const nlohmann::json list = Fetch("GET", "/peer/requests?prefix=" + prefix, "");
+  for (const auto& item : list.is_array() ? list : nlohmann::json::array()) {
+    requests.push_back({item["method"], item["target"], {}, Unhex(item["bodyHex"])});
     for (const auto& header : item["headers"])
-      request.headers.emplace_back(header[0], header[1]);
-    requests.push_back(std::move(request));
+      requests.back().headers.emplace_back(header[0], header[1]);
   }
   return requests;
 }
@@ -70,16 +54,11 @@ RecordedRequest OnlyRequestUnder(const std::string& prefix) {
 
 std::string HeaderValue(const RecordedRequest& request, const std::string& name) {
   for (const auto& [key, value] : request.headers) {
-    if (Lower(key) == Lower(name)) return value;
+    if (EqualIgnoringAsciiCase(key, name)) return value;
   }
   return "";
 }
 
-bool HasHeader(const RecordedRequest& request, const std::string& name) {
-  return std::any_of(request.headers.begin(), request.headers.end(),
-                     [&](const auto& header) { return Lower(header.first) == Lower(name); });
-}
-
-int FreePort() { return FetchJson("/peer/free-port").value("port", 0); }
+int FreePort() { return Fetch("GET", "/peer/free-port", "").value("port", 0); }
 
 } // namespace tideloom

@@ -37,10 +37,13 @@ RecordedRequest OnlyRequestUnder(const std::string& prefix);
 
 // The value of a header, "" when absent; the name compares case-insensitively.
 std::string HeaderValue(const RecordedRequest& request, const std::string& name);
-bool HasHeader(const RecordedRequest& request, const std::string& name);
 
 // A loopback port where nothing listens.
 int FreePort();
+
+// Whether the tests run on Wine rather than on Windows or Linux, for the few behaviours in which
+// Wine's system libraries differ from Windows.
+bool RunningUnderWine();
 
 // Each test gets a path prefix of its own.
 class PeerTest : public testing::Test {
@@ -49,7 +52,6 @@ protected:
 
   std::string Path(const std::string& name) const { return prefix + "/" + name; }
   std::string Url(const std::string& name) const { return PeerUrl(Path(name)); }
-  RecordedRequest OnlyRequest() const { return OnlyRequestUnder(prefix); }
 };
 
 } // namespace tideloom

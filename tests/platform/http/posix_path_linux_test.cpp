@@ -4,23 +4,17 @@
 
 namespace tideloom {
 
-namespace {
-
-std::string PosixPath(const std::string& hostPath) { return NativePathFromHostPath(hostPath); }
-
 TEST(PosixPath, StripsOneLinuxHostPrefixAndLeavesEverythingElse) {
-  EXPECT_EQ(PosixPath("filelinux:/opt/x.xml"), "/opt/x.xml");
-  EXPECT_EQ(PosixPath("file:/opt/x.xml"), "/opt/x.xml");
-  EXPECT_EQ(PosixPath("file:///opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(NativePathFromHostPath("filelinux:/opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(NativePathFromHostPath("file:/opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(NativePathFromHostPath("file:///opt/x.xml"), "/opt/x.xml");
   // Everything else stays as it is; nothing fails.
-  EXPECT_EQ(PosixPath("/opt/x.xml"), "/opt/x.xml");
-  EXPECT_EQ(PosixPath("FILE:/opt/x"), "FILE:/opt/x");
-  EXPECT_EQ(PosixPath("filelinux:file:/opt/x"), "file:/opt/x");
-  EXPECT_EQ(PosixPath("filewin:/E:/x"), "filewin:/E:/x");
-  EXPECT_EQ(PosixPath("dir\\name with space"), "dir\\name with space");
-  EXPECT_EQ(PosixPath(""), "");
+  EXPECT_EQ(NativePathFromHostPath("/opt/x.xml"), "/opt/x.xml");
+  EXPECT_EQ(NativePathFromHostPath("FILE:/opt/x"), "FILE:/opt/x");
+  EXPECT_EQ(NativePathFromHostPath("filelinux:file:/opt/x"), "file:/opt/x");
+  EXPECT_EQ(NativePathFromHostPath("filewin:/E:/x"), "filewin:/E:/x");
+  EXPECT_EQ(NativePathFromHostPath("dir\\name with space"), "dir\\name with space");
+  EXPECT_EQ(NativePathFromHostPath(""), "");
 }
-
-} // namespace
 
 } // namespace tideloom

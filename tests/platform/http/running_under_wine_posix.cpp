@@ -1,4 +1,4 @@
-#include "running_under_wine.h"
+#include "peer_client.h"
 
 namespace tideloom {
 

@@ -1,6 +1,6 @@
-#include <windows.h>
+#include "peer_client.h"
 
-#include "running_under_wine.h"
+#include <windows.h>
 
 namespace tideloom {
 

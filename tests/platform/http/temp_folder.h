@@ -9,13 +9,10 @@
 namespace tideloom {
 
 struct TempFolder {
-  std::filesystem::path root;
+  const std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                     ("tideloom-http-" + std::to_string(std::random_device{}()));
 
-  TempFolder() {
-    root = std::filesystem::temp_directory_path() /
-           ("tideloom-http-" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(root);
-  }
+  TempFolder() { std::filesystem::create_directories(root); }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder() {
@@ -25,10 +22,8 @@ struct TempFolder {
 
   // Writes `bytes` to the UTF-8 `name` and returns the file's path as UTF-8.
   std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::filesystem::path path =
-        root / std::filesystem::path(std::u8string(name.begin(), name.end()));
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    const auto path = root / std::filesystem::path(std::u8string(name.begin(), name.end()));
+    std::ofstream(path, std::ios::binary) << bytes;
     return Utf8(path);
   }
 

@@ -1,13 +1,14 @@
-// Whole-file uploads: the multipart body byte for byte, the boundary, the file reader's
-// messages, and that nothing reaches the network when the file cannot be sent.
+// Local files read whole: as text, and for uploads the multipart body byte for byte, the
+// boundary, the file reader's messages, and that nothing reaches the network when the file cannot
+// be sent.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "peer_client.h"
+#include "platform/text_file.h"
 #include "platform/upload.h"
-#include "running_under_wine.h"
 #include "temp_folder.h"
 
 namespace tideloom {
@@ -16,14 +17,6 @@ namespace {
 
 const std::string kBoundary = "----TideLoomBoundary7MA4YWxkTrZu0gW";
 const std::string kMarker = "--" + kBoundary;
-
-// Bytes that differ from their neighbours, so a piece sent twice or out of place shows.
-std::string Patterned(std::size_t size) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i)
-    bytes[i] = static_cast<char>(i % 251);
-  return bytes;
-}
 
 std::string ExpectedBody(const std::string& boundary, const std::string& key,
                          const std::string& nameField, const std::string& announcedName,
@@ -79,42 +72,37 @@ TEST_F(Upload, TheMultipartBodyIsExactlyTheFormUnderABoundaryTheContentDoesNotHo
 }
 
 TEST_F(Upload, ABoundaryFoundInTheContentMovesToTheFirstFreeSuffix) {
-  const std::string marker = "--" + kBoundary;
-  EXPECT_EQ(ChooseBoundary("key", "name.xml", "plain"), kBoundary);
-  EXPECT_EQ(ChooseBoundary(marker, "", ""), kBoundary + "_1");
-  EXPECT_EQ(ChooseBoundary("", "a" + marker + "_1", ""), kBoundary + "_2");
-  // "_12" contains "_1" as well; "_20" does not stand for "_2".
-  EXPECT_EQ(ChooseBoundary("", "", marker + "_12 " + marker + "_20 " + marker + "_3"),
-            kBoundary + "_4");
-  EXPECT_EQ(ChooseBoundary("", "", marker + "_01"), kBoundary + "_1");
-  // The fixed boundary's own leading dashes overlap: "------" + rest still counts.
-  EXPECT_EQ(ChooseBoundary("", "", "--" + marker), kBoundary + "_1");
   // The file is scanned in pieces: a marker, or the digits after it, across an edge still count.
   const std::string filler(kUploadPieceSize, '-');
   std::string twoToNine;
   for (char digit = '2'; digit <= '9'; ++digit)
-    twoToNine += marker + "_" + digit + " ";
+    twoToNine += kMarker + "_" + digit + " ";
   const struct {
-    std::string key, file, boundary;
-  } straddling[] = {
-      {"", filler.substr(10) + marker, kBoundary + "_1"},
-      {"", filler.substr(marker.size()) + marker + "_1", kBoundary + "_2"},
+    std::string key, name, file, suffix;
+  } cases[] = {
+      {"key", "name.xml", "plain", ""},
+      {kMarker, "", "", "_1"},
+      {"", "a" + kMarker + "_1", "", "_2"},
+      // "_12" contains "_1" as well; "_20" does not stand for "_2".
+      {"", "", kMarker + "_12 " + kMarker + "_20 " + kMarker + "_3", "_4"},
+      {"", "", kMarker + "_01", "_1"},
+      // The fixed boundary's own leading dashes overlap: "------" + rest still counts.
+      {"", "", "--" + kMarker, "_1"},
+      {"", "", filler.substr(10) + kMarker, "_1"},
+      {"", "", filler.substr(kMarker.size()) + kMarker + "_1", "_2"},
       // "_10" across the edge: only the whole run rules out 10.
-      {twoToNine, filler.substr(marker.size() + 2) + marker + "_10", kBoundary + "_11"},
-      {"", filler.substr(3) + marker + "_1" + filler + marker + "_2", kBoundary + "_3"},
+      {twoToNine, "", filler.substr(kMarker.size() + 2) + kMarker + "_10", "_11"},
+      {"", "", filler.substr(3) + kMarker + "_1" + filler + kMarker + "_2", "_3"},
   };
-  for (const auto& c : straddling)
-    EXPECT_EQ(ChooseBoundary(c.key, "", c.file), c.boundary);
+  for (const auto& c : cases)
+    EXPECT_EQ(ChooseBoundary(c.key, c.name, c.file), kBoundary + c.suffix);
 }
 
 TEST_F(Upload, PlainFileUploadSendsTheBytesAloneAndAnEmptyFileSendsNoBody) {
   const std::string file = std::string("\x00\x01payload\xfe", 10) + Patterned(2 * kUploadPieceSize);
   // Sent again whole when a 307 redirects it; Wine's WinHTTP replays only a body handed over in
   // one piece, and fails the redirect instead (error 12019).
-  ScriptPeer(
-      {{"path", Path("moved")},
-       {"status", 307},
-       {"headers", nlohmann::json::array({nlohmann::json::array({"Location", Path("file")})})}});
+  ScriptPeer({{"path", Path("moved")}, {"status", 307}, {"headers", {{"Location", Path("file")}}}});
   const std::string url = RunningUnderWine() ? Url("file") : Url("moved");
   for (const auto& [to, bytes] : {std::pair{url, file}, {Url("file"), std::string()}}) {
     const HttpReply reply =
@@ -129,30 +117,54 @@ TEST_F(Upload, PlainFileUploadSendsTheBytesAloneAndAnEmptyFileSendsNoBody) {
   EXPECT_EQ(HeaderValue(requests[1], "Content-Length"), "0");
 }
 
-TEST_F(Upload, AFileThatCannotBeReadIsReportedBeforeTheUrlAndAnyNetworkActivity) {
+TEST_F(Upload, AFileThatCannotBeReadWholeIsReportedBeforeTheUrlAndNothingIsSent) {
   const std::string missing = folder.Utf8(folder.root / "missing.xml");
-  EXPECT_EQ(HttpPostMultipart(Url("u"), "k", "f", missing).error, "Cannot open file: " + missing);
-  EXPECT_EQ(HttpPostFile(Url("u"), "").error, "Cannot open file: ");
   const std::string folderPath = folder.Utf8(folder.root);
-  EXPECT_EQ(HttpPostFile(Url("u"), folderPath).error, "Cannot open file: " + folderPath);
-  // A URL that cannot be parsed is reported only after the file was read.
-  EXPECT_EQ(HttpPostMultipart("nowhere", "k", "a.xml", missing).error,
-            "Cannot open file: " + missing);
-  EXPECT_EQ(HttpPostMultipart("nowhere", "k", "a.xml", folder.Write("a.xml", "a")).error,
-            "Failed to parse URL: nowhere");
+  struct Case {
+    std::string url, path, error;
+  };
+  std::vector<Case> cases = {
+      {Url("u"), missing, "Cannot open file: " + missing},
+      {Url("u"), "", "Cannot open file: "},
+      {Url("u"), folderPath, "Cannot open file: " + folderPath},
+      // A URL that cannot be parsed is reported only after the file was read.
+      {"nowhere", missing, "Cannot open file: " + missing},
+      {"nowhere", folder.Write("a.xml", "a"), "Failed to parse URL: nowhere"},
+  };
+  // A sysfs file announces 4096 bytes and holds a few: to the reader it is a file that shrank
+  // after it was opened, found out while sending, so the body must be cut off.
+  const std::string shrunk = RunningUnderWine() ? "Z:\\sys\\devices\\system\\cpu\\online"
+                                                : "/sys/devices/system/cpu/online";
+  if (std::filesystem::is_regular_file(shrunk))
+    cases.push_back({Url("shrunk"), shrunk, "Failed to read file: " + shrunk});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(HttpPostMultipart(c.url, "k", "a.xml", c.path).error, c.error);
+    EXPECT_EQ(HttpPostFile(c.url, c.path).error, c.error);
+    if (!c.error.starts_with("Cannot open")) continue;
+    std::string contents = "previous", error;
+    EXPECT_FALSE(ReadTextFile(c.path, contents, error));
+    EXPECT_EQ(error, "ERROR: Could not open file: " + c.path);
+    EXPECT_EQ(contents, "previous");
+  }
   EXPECT_TRUE(RequestsUnder(prefix).empty());
 }
 
-// A sysfs file announces 4096 bytes and holds a few: to the reader it is a file that shrank
-// after it was opened. The plain upload finds out while sending and must cut the body off.
-TEST_F(Upload, AFileThatShrinksWhileSentFailsTheUploadAndNoShortBodyArrives) {
-  const std::string shrunk = RunningUnderWine() ? "Z:\\sys\\devices\\system\\cpu\\online"
-                                                : "/sys/devices/system/cpu/online";
-  if (!std::filesystem::is_regular_file(shrunk)) GTEST_SKIP() << "no " << shrunk;
-  EXPECT_EQ(HttpPostFile(Url("plain"), shrunk).error, "Failed to read file: " + shrunk);
-  EXPECT_EQ(HttpPostMultipart(Url("form"), "k", "f", shrunk).error,
-            "Failed to read file: " + shrunk);
-  EXPECT_TRUE(RequestsUnder(prefix).empty());
+TEST_F(Upload, ReadTextFileReturnsTheBytesUnchanged) {
+  std::string large(3 * 1024 * 1024 + 5, 'x');
+  large[70000] = '\0';
+  const std::string bom("\xEF\xBB\xBFline one\r\nline\0two\n\x1A tail", 29);
+  // Opened by its Unicode name, not through a code page.
+  const std::string unicodeName = "r\xC3\xA9sum\xC3\xA9-\xE6\x97\xA5\xE6\x9C\xAC.xml";
+  for (const auto& [name, bytes] : {std::pair{"crlf.txt", bom},
+                                    {"empty.txt", std::string()},
+                                    {unicodeName.c_str(), std::string("<r/>")},
+                                    {"large.txt", large}}) {
+    std::string contents = "previous", error = "untouched";
+    ASSERT_TRUE(ReadTextFile(folder.Write(name, bytes), contents, error)) << name;
+    EXPECT_TRUE(contents == bytes) << name;
+    EXPECT_EQ(error, "untouched");
+  }
 }
 
 } // namespace

@@ -10,8 +10,6 @@
 
 namespace tideloom {
 
-using namespace std::string_literals;
-
 namespace {
 
 class ConfigStore : public ::testing::Test {
@@ -42,37 +40,30 @@ TEST_F(ConfigStore, FirstRunReadsAnEmptyObjectAndCreatesTheFolder) {
   std::filesystem::remove(sandbox.folder(), ignored);
   EXPECT_EQ(ReadConfigText(), "{}");
   EXPECT_TRUE(std::filesystem::is_directory(sandbox.folder()));
-  EXPECT_EQ(ConfigValue(ReadConfigText(), kLicenseKeyMember), "");
   EXPECT_EQ(ConfigFilePath(), sandbox.file());
 }
 
-TEST_F(ConfigStore, StoresBothMembersInOneExactLine) {
-  ASSERT_TRUE(WriteConfigValues("K-123", "https://example.test/base"));
-  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"K-123","baseUrl":"https://example.test/base"})");
-  EXPECT_EQ(ReadConfigText(), *sandbox.fileBytes());
-
-  ASSERT_TRUE(WriteConfigValues("", ""));
-  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"","baseUrl":""})");
-  EXPECT_EQ(sandbox.strayEntries(), 0u);
-}
-
-TEST_F(ConfigStore, EscapesOnlyQuotesAndBackslashesAndReadsThemBack) {
-  const std::string key = "a\"b\\c\n\x01\xC3\xA9";
-  ASSERT_TRUE(WriteConfigValues(key, "u\\\""));
-  EXPECT_EQ(sandbox.fileBytes(),
-            "{\"licenseKey\":\"a\\\"b\\\\c\n\x01\xC3\xA9\",\"baseUrl\":\"u\\\\\\\"\"}");
-  const std::string text = ReadConfigText();
-  EXPECT_EQ(ConfigValue(text, kLicenseKeyMember), key);
-  EXPECT_EQ(ConfigValue(text, kBaseUrlMember), "u\\\"");
-}
-
-TEST_F(ConfigStore, WritingOneMemberKeepsTheOther) {
-  ASSERT_TRUE(WriteConfigValue(kLicenseKeyMember, "KEY\"1"));
-  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"KEY\"1","baseUrl":""})");
-  ASSERT_TRUE(WriteConfigValue(kBaseUrlMember, "http://127.0.0.1:8080"));
-  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"KEY\"1","baseUrl":"http://127.0.0.1:8080"})");
-  ASSERT_TRUE(WriteConfigValue("somethingElse", "ignored"));
-  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"KEY\"1","baseUrl":"http://127.0.0.1:8080"})");
+TEST_F(ConfigStore, EachWriteIsOneExactLineEscapingOnlyQuotesAndBackslashesKeepingTheOtherMember) {
+  const struct {
+    std::string_view member; // "" sets both members to `value` and `url`
+    std::string value, url, bytes;
+  } writes[] = {
+      {"", "K-123", "https://example.test/base",
+       R"({"licenseKey":"K-123","baseUrl":"https://example.test/base"})"},
+      {"", "a\"b\\c\n\x01\xC3\xA9", "u\\\"",
+       "{\"licenseKey\":\"a\\\"b\\\\c\n\x01\xC3\xA9\",\"baseUrl\":\"u\\\\\\\"\"}"},
+      {"", "", "", R"({"licenseKey":"","baseUrl":""})"},
+      {kLicenseKeyMember, "KEY\"1", "", R"({"licenseKey":"KEY\"1","baseUrl":""})"},
+      {kBaseUrlMember, "http://h:8", "", R"({"licenseKey":"KEY\"1","baseUrl":"http://h:8"})"},
+      {"somethingElse", "ignored", "", R"({"licenseKey":"KEY\"1","baseUrl":"http://h:8"})"},
+  };
+  for (const auto& w : writes) {
+    ASSERT_TRUE(w.member.empty() ? WriteConfigValues(w.value, w.url)
+                                 : WriteConfigValue(w.member, w.value));
+    EXPECT_EQ(sandbox.fileBytes(), w.bytes);
+    EXPECT_EQ(ReadConfigText(), w.bytes);
+    EXPECT_EQ(sandbox.strayEntries(), 0u);
+  }
 }
 
 TEST_F(ConfigStore, AFileInAnotherShapeReadsAsEmptyMembersAndIsRewrittenInOurs) {
@@ -93,32 +84,25 @@ TEST(ConfigValue, TranslatesOnlyItsTwoEscapes) {
   EXPECT_EQ(ConfigValue("{}", "k"), "");
 }
 
-TEST_F(ConfigStore, AFailedReplaceLeavesTheOldFileWholeAndNoTemporaryFile) {
-  ASSERT_TRUE(WriteConfigValues("OLD-KEY", "https://old.test"));
-  const auto before = sandbox.fileBytes();
-
-  fileReplaceCalls.replaceFile = FailingReplace;
-  EXPECT_FALSE(WriteConfigValues("NEW-KEY", "https://new.test"));
-  EXPECT_FALSE(WriteConfigValue(kLicenseKeyMember, "NEW-KEY"));
-  EXPECT_EQ(sandbox.fileBytes(), before);
-  EXPECT_EQ(lastTemporaryPath.parent_path(), sandbox.folder());
-  EXPECT_NE(lastTemporaryPath, sandbox.file());
-  EXPECT_EQ(sandbox.strayEntries(), 0u);
-
-  fileReplaceCalls = systemFileReplaceCalls;
-  fileReplaceCalls.writeNewFile = FailingHalfWrite;
-  EXPECT_FALSE(WriteConfigValues("NEW-KEY", "https://new.test"));
-  EXPECT_EQ(sandbox.fileBytes(), before);
-  EXPECT_EQ(sandbox.strayEntries(), 0u);
-  EXPECT_EQ(ConfigValue(ReadConfigText(), kLicenseKeyMember), "OLD-KEY");
-}
-
-TEST_F(ConfigStore, AFailedFirstWriteLeavesNoFileBehind) {
-  fileReplaceCalls.writeNewFile = FailingHalfWrite;
-  EXPECT_FALSE(WriteConfigValues("K", "U"));
-  EXPECT_FALSE(sandbox.fileBytes().has_value());
-  EXPECT_EQ(ReadConfigText(), "{}");
-  EXPECT_EQ(sandbox.strayEntries(), 0u);
+TEST_F(ConfigStore, AFailedWriteOrReplaceLeavesTheOldFileOrNoneAndNoTemporaryFile) {
+  const FileReplaceCalls faults[] = {{FailingHalfWrite, systemFileReplaceCalls.replaceFile},
+                                     {systemFileReplaceCalls.writeNewFile, FailingReplace}};
+  for (const bool existing : {false, true}) {
+    if (existing) {
+      ASSERT_TRUE(WriteConfigValues("OLD-KEY", "https://old.test"));
+    }
+    const auto before = sandbox.fileBytes();
+    for (const FileReplaceCalls& faulty : faults) {
+      fileReplaceCalls = faulty;
+      EXPECT_FALSE(WriteConfigValues("NEW-KEY", "https://new.test"));
+      EXPECT_FALSE(WriteConfigValue(kLicenseKeyMember, "NEW-KEY"));
+      fileReplaceCalls = systemFileReplaceCalls;
+      EXPECT_EQ(lastTemporaryPath.parent_path(), sandbox.folder());
+      EXPECT_NE(lastTemporaryPath, sandbox.file());
+      EXPECT_EQ(sandbox.fileBytes(), before);
+      EXPECT_EQ(sandbox.strayEntries(), 0u);
+    }
+  }
 }
 
 TEST_F(ConfigStore, WritersOfDifferentMembersNeverUndoEachOther) {

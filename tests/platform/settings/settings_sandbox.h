@@ -8,6 +8,9 @@
 
 namespace tideloom {
 
+// Sets an environment variable for the test process; a null value removes it.
+void SetTestEnvironment(const char* name, const char* value);
+
 class SettingsSandbox {
 public:
   SettingsSandbox();
@@ -20,7 +23,6 @@ public:
   // The settings file's bytes, or nullopt when there is none.
   std::optional<std::string> fileBytes() const;
   void setFileBytes(const std::string& bytes) const;
-  void removeFile() const;
   // Names in the settings folder other than the settings file itself.
   std::size_t strayEntries() const;
 

@@ -1,15 +1,11 @@
 #include <cstdlib>
 
-#include "test_environment.h"
+#include "settings_sandbox.h"
 
 namespace tideloom {
 
 void SetTestEnvironment(const char* name, const char* value) {
-  if (value == nullptr) {
-    ::unsetenv(name);
-  } else {
-    ::setenv(name, value, 1);
-  }
+  value == nullptr ? ::unsetenv(name) : ::setenv(name, value, 1);
 }
 
 } // namespace tideloom

@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "test_environment.h"
+#include "settings_sandbox.h"
 
 namespace tideloom {
 

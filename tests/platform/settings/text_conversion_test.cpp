@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace tideloom {
 
 using namespace std::string_literals;
 
-TEST(TextConversion, WellFormedTextCrossesBothWaysUnchanged) {
-  const std::vector<std::pair<std::string, std::u16string>> table = {
+TEST(TextConversion, WellFormedTextCrossesBothWaysUpToANulAndIllFormedBecomesReplacements) {
+  enum Direction { kBoth, kToWide, kToUtf8 };
+  const char16_t high = 0xD83D, low = 0xDE00;
+  const struct {
+    std::string utf8;
+    std::u16string utf16;
+    Direction direction = kBoth;
+  } cases[] = {
       {"", u""},
       {"plain ASCII", u"plain ASCII"},
       {"\xC3\xA9t\xC3\xA9", u"\u00e9t\u00e9"},
@@ -19,37 +24,34 @@ TEST(TextConversion, WellFormedTextCrossesBothWaysUnchanged) {
       {"\xF0\x9F\x98\x80", u"\U0001F600"},
       {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
       {"\x7F\x01", u"\x7f\x01"},
+      {"ab\0cd"s, u"ab", kToWide},
+      {"\0x"s, u"", kToWide},
+      {"ab", u"ab\0cd"s, kToUtf8},
+      {"a\xFF\x62", u"a\ufffdb", kToWide},
+      {"\x80", u"\ufffd", kToWide},
+      {"x\xC3", u"x\ufffd", kToWide},
+      {"\xC3(", u"\ufffd(", kToWide},
+      {"\xE2\x82(", u"\ufffd(", kToWide},
+      {"\xF0\x9F\x98(", u"\ufffd(", kToWide},
+      {"\xC3\xA9\xFE\xC3\xA9", u"\u00e9\ufffd\u00e9", kToWide},
+      {"a\xEF\xBF\xBD\x62", {u'a', high, u'b'}, kToUtf8},
+      {"\xEF\xBF\xBD", {low}, kToUtf8},
+      {"a\xEF\xBF\xBD", {u'a', high}, kToUtf8},
+      {"\xEF\xBF\xBD\xEF\xBF\xBD", {low, high}, kToUtf8},
+      {"\xEF\xBF\xBD\xF0\x9F\x98\x80", {high, high, low}, kToUtf8},
   };
-  for (const auto& [utf8, utf16] : table) {
-    EXPECT_EQ(Utf8ToWide(utf8), utf16) << utf8;
-    EXPECT_EQ(WideToUtf8(utf16), utf8) << utf8;
-  }
-}
-
-TEST(TextConversion, StopsAtTheFirstNul) {
-  EXPECT_EQ(Utf8ToWide("ab\0cd"s), u"ab");
-  EXPECT_EQ(Utf8ToWide("\0x"s), u"");
-  EXPECT_EQ(WideToUtf8(u"ab\0cd"s), "ab");
-}
-
-TEST(TextConversion, IllFormedUtf8BecomesReplacementCharacters) {
-  const std::vector<std::pair<std::string, std::u16string>> table = {
-      {"a\xFF"
-       "b",
-       u"a\ufffdb"},
-      {"\x80", u"\ufffd"},
-      {"x\xC3", u"x\ufffd"},
-      {"\xC3(", u"\ufffd("},
-      {"\xE2\x82(", u"\ufffd("},
-      {"\xF0\x9F\x98(", u"\ufffd("},
-      {"\xC3\xA9\xFE\xC3\xA9", u"\u00e9\ufffd\u00e9"},
-  };
-  for (const auto& [utf8, utf16] : table) {
-    EXPECT_EQ(Utf8ToWide(utf8), utf16) << utf8;
-    // Clipboard blocks are sized by the length and written in place.
-    std::u16string inPlace(Utf8ToWideLength(utf8), u'?');
-    Utf8ToWideInto(utf8, inPlace.data(), inPlace.size());
-    EXPECT_EQ(inPlace, utf16) << utf8;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.utf8));
+    if (c.direction != kToUtf8) {
+      EXPECT_EQ(Utf8ToWide(c.utf8), c.utf16);
+      // Clipboard blocks are sized by the length and written in place.
+      std::u16string inPlace(Utf8ToWideLength(c.utf8), u'?');
+      Utf8ToWideInto(c.utf8, inPlace.data(), inPlace.size());
+      EXPECT_EQ(inPlace, c.utf16);
+    }
+    if (c.direction != kToWide) {
+      EXPECT_EQ(WideToUtf8(c.utf16), c.utf8);
+    }
   }
 }
 
@@ -65,20 +67,6 @@ TEST(TextConversion, EncodedSurrogatesAndOverlongFormsNeverGetThrough) {
     for (std::size_t i = 1; i + 1 < wide.size(); ++i)
       EXPECT_EQ(wide[i], u'\ufffd') << bad;
   }
-}
-
-TEST(TextConversion, LoneSurrogatesBecomeReplacementCharacters) {
-  const std::u16string loneHigh = {u'a', char16_t(0xD83D), u'b'};
-  const std::u16string loneLow = {char16_t(0xDE00)};
-  const std::u16string highAtEnd = {u'a', char16_t(0xD83D)};
-  const std::u16string swapped = {char16_t(0xDE00), char16_t(0xD83D)};
-  const std::u16string highThenPair = {char16_t(0xD83D), char16_t(0xD83D), char16_t(0xDE00)};
-  EXPECT_EQ(WideToUtf8(loneHigh), "a\xEF\xBF\xBD"
-                                  "b");
-  EXPECT_EQ(WideToUtf8(loneLow), "\xEF\xBF\xBD");
-  EXPECT_EQ(WideToUtf8(highAtEnd), "a\xEF\xBF\xBD");
-  EXPECT_EQ(WideToUtf8(swapped), "\xEF\xBF\xBD\xEF\xBF\xBD");
-  EXPECT_EQ(WideToUtf8(highThenPair), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
 
 } // namespace tideloom
