@@ -104,27 +104,18 @@ TEST_F(CalcEngineTest, RandomBytesAndTokenSoupNeverCrashOrLeaveAValueWithAnError
   }
 }
 
-class ScriptRunTest : public CalcEngineTest {
-protected:
-  void TearDown() override {
-    for (const std::string& path : savedCopies) {
-      std::error_code ignored;
-      std::filesystem::remove(std::filesystem::path(std::u8string(path.begin(), path.end())),
-                              ignored);
-    }
-  }
-  std::vector<std::string> savedCopies;
-};
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
-                   std::ios::binary);
+// Every save makes a new file, which the test removes again.
+std::string TakeSavedCopy(const std::string& path) {
+  const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+  std::ifstream in(file, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
+  in.close();
+  EXPECT_TRUE(std::filesystem::remove(file)) << path;
   return text.str();
 }
 
-TEST_F(ScriptRunTest, TheLivePushScriptSavesACopyAndPassesItsPathToThePlugIn) {
+TEST_F(CalcEngineTest, TheLivePushScriptSavesACopyAndPassesItsPathToThePlugIn) {
   std::string pushedPath;
   std::string pushedFrom;
   external = [&](const std::string& name, const std::vector<CalcValue>& args,
@@ -135,24 +126,23 @@ TEST_F(ScriptRunTest, TheLivePushScriptSavesACopyAndPassesItsPathToThePlugIn) {
     return CalcResult{0, {"OK", false}};
   };
   const ScriptRun run = engine.RunScript("sales.fmp12", "tideloom live push");
-  savedCopies.push_back(pushedPath);
   EXPECT_EQ(0, run.error);
   EXPECT_EQ(0, run.lastStepError);
   EXPECT_EQ("Sales", pushedFrom);
   EXPECT_EQ(run.variables.at("$path").text, pushedPath);
-  EXPECT_EQ(RenderFileAsXml(solution->files[0]), ReadWholeFile(pushedPath));
+  EXPECT_EQ(RenderFileAsXml(solution->files[0]), TakeSavedCopy(pushedPath));
   const ScriptRun again = engine.RunScript("Sales", "TideLoom Live Push");
-  savedCopies.push_back(again.variables.at("$path").text);
-  EXPECT_NE(savedCopies.front(), savedCopies.back()); // every save makes a new file
-  EXPECT_EQ(savedCopies.back(), pushedPath);
+  EXPECT_EQ(again.variables.at("$path").text, pushedPath);
+  EXPECT_NE(run.variables.at("$path").text, pushedPath);
+  TakeSavedCopy(pushedPath);
 }
 
-TEST_F(ScriptRunTest, StartErrorsMissingScriptsAndFailingStepsAreReported) {
+TEST_F(CalcEngineTest, StartErrorsMissingScriptsAndFailingStepsAreReported) {
   EXPECT_EQ(3, engine.RunScript("Sales", "Nightly Export").error);
   EXPECT_EQ(kCalcErrorScriptMissing, engine.RunScript("Sales", "No Such Script").error);
   EXPECT_EQ(kCalcErrorFileMissing, engine.RunScript("Nowhere", "Print Invoice").error);
   const ScriptRun push = engine.RunScript("", "TideLoom Live Push"); // no LivePush plug-in here
-  savedCopies.push_back(push.variables.at("$path").text);
+  TakeSavedCopy(push.variables.at("$path").text);
   EXPECT_EQ(0, push.error);
   EXPECT_EQ(kCalcErrorUnknownFunction, push.lastStepError);
   const ScriptRun empty = engine.RunScript("Sales", "Print Invoice");
