@@ -72,6 +72,7 @@ TEST_F(RelayTest, UploadsAreStoredByteForByteUnderSafeNamesAndTiedToTheNewestSch
   const json view = Command(newer).at("ingested");
   ASSERT_EQ(view.size(), 1u);
   EXPECT_EQ(view[0].at("name"), "Demo \xC3\xA9.fmp12.xml");
+  EXPECT_EQ(view[0].at("size"), bytes.size());
   EXPECT_EQ(Get(view[0].at("url").get<std::string>()).body, bytes);
   EXPECT_TRUE(Command(older).at("ingested").empty());
   EXPECT_TRUE(Command(other).at("ingested").empty());

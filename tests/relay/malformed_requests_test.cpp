@@ -113,16 +113,10 @@ TEST_F(RelayTest, ThePageAndDevRoutesAnswerOnlyThisRelaysOwnPage) {
 }
 
 // With a key list, every endpoint that carries a key turns away the others with 401.
-class AcceptedKeysTest : public RelayTest {
-protected:
-  void SetUp() override {
-    RelayServiceConfig config;
-    config.acceptedKeys = std::set<std::string>{"GOOD"};
-    StartRelay(config);
-  }
-};
-
-TEST_F(AcceptedKeysTest, UnknownKeysGet401OnEveryKeyedEndpointWhileListedOnesPass) {
+TEST_F(RelayTest, UnknownKeysGet401OnEveryKeyedEndpointWhileListedOnesPass) {
+  RelayServiceConfig config;
+  config.acceptedKeys = std::set<std::string>{"GOOD"};
+  StartRelay(config);
   const std::string id = Queue({{"licenseKey", "GOOD"}, {"type", "LIST_FILES"}});
   const std::vector<HttpAnswer> refused = {
       Post("/api/bridge/register",
