@@ -73,28 +73,25 @@ async function send(method, url, body, contentType) {
   return JSON.parse(text);
 }
 
-// The plug-in's side of the protocol, request by request, for one account key.
+// The plug-in's side of the protocol, request by request, for one account key. JSON.stringify
+// leaves out members that are undefined, as the plug-in leaves out absent ones.
 export function bridgeStandIn(relayUrl, licenseKey) {
+  const post = (path, body, contentType) => send("POST", relayUrl + path, body, contentType);
+  const key = encodeURIComponent(licenseKey);
   return {
     licenseKey,
     register: (email, machineId) =>
-      send("POST", relayUrl + "/api/bridge/register", { email, licenseKey, machineId, pluginVersion: PLUGIN_VERSION }),
+      post("/api/bridge/register", { email, licenseKey, machineId, pluginVersion: PLUGIN_VERSION }),
     // Polls until the relay hands out a command; the page has queued it by then or soon after.
     nextCommand: () => eventually(async () => {
-      const url = `${relayUrl}/api/bridge/command/next?licenseKey=${encodeURIComponent(licenseKey)}&version=${PLUGIN_VERSION}`;
-      const { command } = await send("GET", url);
+      const { command } = await send("GET", `${relayUrl}/api/bridge/command/next?licenseKey=${key}&version=${PLUGIN_VERSION}`);
       if (!command) throw new Error("no command was queued for " + licenseKey);
       return command;
     }),
-    // JSON.stringify leaves out members that are undefined, as the plug-in leaves out absent ones.
-    push: (xmlType, xmlContent, label) =>
-      send("POST", relayUrl + "/api/bridge/push", { licenseKey, xmlType, xmlContent, label }),
-    diagnostic: (code, status, message) =>
-      send("POST", relayUrl + "/api/bridge/diagnostic", { licenseKey, code, status, message }),
-    complete: (id, status, error) =>
-      send("POST", `${relayUrl}/api/bridge/command/${id}/complete`, { licenseKey, status, error }),
+    push: (xmlType, xmlContent, label) => post("/api/bridge/push", { licenseKey, xmlType, xmlContent, label }),
+    diagnostic: (code, status, message) => post("/api/bridge/diagnostic", { licenseKey, code, status, message }),
+    complete: (id, status, error) => post(`/api/bridge/command/${id}/complete`, { licenseKey, status, error }),
     upload: (fileName, bytes) =>
-      send("POST", `${relayUrl}/api/live/ingest/${encodeURIComponent(licenseKey)}?filename=${encodeURIComponent(fileName)}`,
-        bytes, "application/octet-stream"),
+      post(`/api/live/ingest/${key}?filename=${encodeURIComponent(fileName)}`, bytes, "application/octet-stream"),
   };
 }
