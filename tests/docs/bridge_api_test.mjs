@@ -4,11 +4,11 @@
 //   node bridge_api_test.mjs docs/bridge-api.yaml NODE_MODULES path/to/tideloom-relay
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync, statSync } from 'node:fs';
+import { existsSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
-import { makeTemporaryFolder, removeFolder, startRelay } from '../relay_browser/relay_harness.mjs';
+import { request, startRelay } from '../relay_browser/relay_harness.mjs';
 
 const [apiPath, modules, relayProgram] = process.argv.slice(2);
 if (!relayProgram) {
@@ -18,9 +18,7 @@ if (!relayProgram) {
 
 async function importModule(relativeEntry) {
   const entry = join(modules, relativeEntry);
-  try {
-    statSync(entry);
-  } catch {
+  if (!existsSync(entry)) {
     console.error(`${entry} is missing: run tests/docs/install_node_packages.sh first`);
     process.exit(2);
   }
@@ -36,15 +34,8 @@ const apiDoc = YAML.parse(apiText);
 const METHODS = ['get', 'put', 'post', 'delete', 'patch', 'head', 'options'];
 
 // Every operation as {method, path, operation}, method in upper case.
-function documentedOperations() {
-  const found = [];
-  for (const [path, item] of Object.entries(apiDoc.paths ?? {})) {
-    for (const method of METHODS) {
-      if (item[method]) found.push({ method: method.toUpperCase(), path, operation: item[method] });
-    }
-  }
-  return found;
-}
+const documentedOperations = () => Object.entries(apiDoc.paths ?? {}).flatMap(([path, item]) =>
+  METHODS.filter((method) => item[method]).map((method) => ({ method: method.toUpperCase(), path, operation: item[method] })));
 
 function resolveRef(node) {
   while (node && node.$ref) {
@@ -56,50 +47,37 @@ function resolveRef(node) {
   return node;
 }
 
-function parametersOf(operation) {
-  return (operation.parameters ?? []).map(resolveRef);
-}
-
-// A concrete path for a path template, filled from the parameters' examples.
-function samplePath(path, operation, values = {}) {
-  return path.replace(/\{([^}]+)\}/g, (_, name) => {
-    const parameter = parametersOf(operation).find((p) => p.in === 'path' && p.name === name);
+// A concrete address for a path template and its query, filled from the parameters' examples.
+function sampleUrl(path, operation, values = {}) {
+  const parameters = (operation.parameters ?? []).map(resolveRef);
+  const filled = path.replace(/\{([^}]+)\}/g, (_, name) => {
+    const parameter = parameters.find((p) => p.in === 'path' && p.name === name);
     assert.ok(parameter, `${path}: path parameter ${name} is not declared`);
     const value = values[name] ?? parameter.example;
     assert.ok(value !== undefined, `${path}: path parameter ${name} has no example`);
     return encodeURIComponent(String(value));
   });
-}
-
-function sampleQuery(operation) {
   const query = new URLSearchParams();
-  for (const parameter of parametersOf(operation)) {
-    if (parameter.in !== 'query') continue;
+  for (const parameter of parameters.filter((p) => p.in === 'query')) {
     const value = parameter.example ?? parameter.schema?.const;
     assert.ok(value !== undefined, `query parameter ${parameter.name} has no example`);
     query.set(parameter.name, String(value));
   }
-  const text = query.toString();
-  return text ? `?${text}` : '';
+  return query.size ? `${filled}?${query}` : filled;
 }
 
 // Every example of a request or response body in the document, with the schema it illustrates.
 function bodyExamples() {
   const found = [];
   for (const { method, path, operation } of documentedOperations()) {
-    const contents = [];
-    if (operation.requestBody) {
-      contents.push(['request', resolveRef(operation.requestBody).content ?? {}]);
-    }
-    for (const [status, response] of Object.entries(operation.responses ?? {})) {
-      contents.push([`response ${status}`, resolveRef(response).content ?? {}]);
-    }
-    for (const [where, content] of contents) {
-      for (const [mediaType, media] of Object.entries(content)) {
+    const contents = Object.entries(operation.responses ?? {}).map(([status, response]) => [`response ${status}`, response]);
+    if (operation.requestBody) contents.unshift(['request', operation.requestBody]);
+    for (const [where, body] of contents) {
+      for (const [mediaType, media] of Object.entries(resolveRef(body).content ?? {})) {
         const label = `${method} ${path} ${where} ${mediaType}`;
-        if (media.example !== undefined) found.push({ label, schema: media.schema, value: media.example });
-        for (const [name, example] of Object.entries(media.examples ?? {})) {
-          found.push({ label: `${label} (${name})`, schema: media.schema, value: resolveRef(example).value });
+        const named = Object.entries(media.examples ?? {}).map(([name, example]) => [` (${name})`, resolveRef(example).value]);
+        for (const [name, value] of media.example !== undefined ? [['', media.example], ...named] : named) {
+          found.push({ label: label + name, operation, where, schema: media.schema, value });
         }
       }
     }
@@ -112,10 +90,7 @@ function schemaValidator() {
   const id = 'https://tideloom.invalid/bridge-api.json';
   ajv.addSchema({ $id: id, components: apiDoc.components });
   return (schema, value) => {
-    const rewritten = JSON.parse(
-      JSON.stringify(schema).replaceAll('"#/components/', `"${id}#/components/`),
-    );
-    const validate = ajv.compile(rewritten);
+    const validate = ajv.compile(JSON.parse(JSON.stringify(schema).replaceAll('"#/components/', `"${id}#/components/`)));
     return validate(value) ? '' : ajv.errorsText(validate.errors);
   };
 }
@@ -143,31 +118,12 @@ test('every body example in bridge-api.yaml matches its schema', () => {
   assert.notEqual(check({ $ref: '#/components/schemas/Completion' }, { licenseKey: 'K', status: 'done' }), '');
 });
 
-async function send(baseUrl, method, path, body, contentType = 'application/json') {
-  const init = { method, headers: { 'User-Agent': 'TideLoom/1.0' } };
-  if (body !== undefined) {
-    init.body = typeof body === 'string' || body instanceof Uint8Array ? body : JSON.stringify(body);
-    init.headers['Content-Type'] = contentType;
-  }
-  const response = await fetch(baseUrl + path, init);
-  return { status: response.status, text: await response.text() };
-}
-
-function firstRequestExample(operation) {
-  const content = resolveRef(operation.requestBody)?.content ?? {};
-  const media = Object.values(content)[0];
-  if (!media) return undefined;
-  if (media.example !== undefined) return media.example;
-  const first = Object.values(media.examples ?? {})[0];
-  return first && resolveRef(first).value;
-}
-
 test('a running relay answers every documented operation as documented', { timeout: 60000 }, async () => {
-  const dataDir = await makeTemporaryFolder();
-  const relay = await startRelay(relayProgram, join(dataDir, 'relay-data'));
+  const relay = await startRelay(relayProgram);
   try {
     const baseUrl = relay.url;
     const check = schemaValidator();
+    const examples = bodyExamples();
     const byId = Object.fromEntries(documentedOperations().map((entry) => [entry.operation.operationId, entry]));
     const exercised = new Set();
     const call = async (operationId, { body, pathValues } = {}) => {
@@ -175,9 +131,8 @@ test('a running relay answers every documented operation as documented', { timeo
       const { method, path, operation } = byId[operationId];
       exercised.add(operationId);
       const contentType = Object.keys(resolveRef(operation.requestBody)?.content ?? { 'application/json': 0 })[0];
-      const payload = body ?? firstRequestExample(operation);
-      const reply = await send(baseUrl, method, samplePath(path, operation, pathValues) + sampleQuery(operation),
-        payload, contentType);
+      const payload = body ?? examples.find((e) => e.operation === operation && e.where === 'request')?.value;
+      const reply = await request(method, baseUrl + sampleUrl(path, operation, pathValues), payload, contentType);
       assert.ok(reply.status >= 200 && reply.status <= 299, `${operationId}: HTTP ${reply.status} ${reply.text}`);
       const documented = resolveRef(operation.responses['200'])?.content?.['application/json']?.schema;
       if (documented) assert.equal(check(documented, JSON.parse(reply.text)), '', `${operationId} reply ${reply.text}`);
@@ -187,7 +142,7 @@ test('a running relay answers every documented operation as documented', { timeo
     await call('register');
     assert.equal((await call('nextCommand')).command, null);
 
-    const queued = await send(baseUrl, 'POST', '/dev/commands', {
+    const queued = await request('POST', baseUrl + '/dev/commands', {
       licenseKey: 'K1', type: 'SET_CLIPBOARD', xmlType: 'XMSS', xmlContent: '<fmxmlsnippet>"quoted"</fmxmlsnippet>',
     });
     assert.equal(queued.status, 200, queued.text);
@@ -203,6 +158,5 @@ test('a running relay answers every documented operation as documented', { timeo
     assert.deepEqual([...exercised].sort(), Object.keys(byId).sort());
   } finally {
     await relay.stop();
-    await removeFolder(dataDir);
   }
 });

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Installs the npm packages of the documentation test, exactly as package-lock.json pins them,
-# into build/npm/docs/node_modules. A folder of their own: npm removes whatever its package.json
-# does not list, so sharing node_modules with another package.json would lose them.
+# Installs a test's npm packages exactly as its package-lock.json pins them: by default the
+# documentation test's, into build/npm/docs/node_modules. Each test has a folder of its own: npm
+# removes whatever its package.json does not list, so a shared node_modules would lose packages.
 # Does nothing when that lock is installed already.
+# Usage: install_node_packages.sh [SOURCE_FOLDER DESTINATION PACKAGE_THAT_SHOWS_THE_INSTALL]
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-root=$(cd "$here/../.." && pwd)
-dest=${TIDELOOM_DOCS_NODE_DIR:-$root/build/npm/docs}
+source=${1:-$here}
+dest=${2:-${TIDELOOM_DOCS_NODE_DIR:-$here/../../build/npm/docs}}
+marker=${3:-@seriousme/openapi-schema-validator}
 
-if cmp -s "$here/package-lock.json" "$dest/package-lock.json" &&
-   [ -f "$dest/node_modules/@seriousme/openapi-schema-validator/package.json" ]; then
+if cmp -s "$source/package-lock.json" "$dest/package-lock.json" &&
+   [ -f "$dest/node_modules/$marker/package.json" ]; then
   exit 0
 fi
 mkdir -p "$dest"
-cp "$here/package.json" "$here/package-lock.json" "$dest/"
+cp "$source/package.json" "$source/package-lock.json" "$dest/"
 (cd "$dest" && npm ci --no-audit --no-fund --loglevel=error)

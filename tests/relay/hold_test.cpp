@@ -6,27 +6,17 @@
 #include "relay/relay_holds.h"
 #include "relay_test_fixture.h"
 
-using nlohmann::json;
-
-namespace {
-
-// Waits for the relay to report `count` held requests; the bound only keeps a broken build
-// from hanging the run.
-bool WaitForHeld(HoldTable& holds, std::size_t count) {
-  for (int i = 0; i < 10000; ++i) {
-    if (HeldRequestCount(holds) == count) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
-}
-
-} // namespace
-
 TEST_F(RelayTest, HoldsKeepOnlyTheBridgeWaitingUntilLiftedOrTheRelayStops) {
   RelayServiceConfig config;
   config.holds = {HoldRule{"/*", 600}};
   StartRelay(config);
   Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  // Waits for the relay to hold one request; the bound only keeps a broken build from hanging.
+  const auto oneHeld = [this] {
+    for (int i = 0; i < 10000 && HeldRequestCount(relay->context.holds) != 1; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return HeldRequestCount(relay->context.holds) == 1;
+  };
   const auto heldPoll = [port = relay->port] {
     return std::async(std::launch::async, [port] {
       httplib::Client own("127.0.0.1", port);
@@ -36,7 +26,7 @@ TEST_F(RelayTest, HoldsKeepOnlyTheBridgeWaitingUntilLiftedOrTheRelayStops) {
     });
   };
   auto poll = heldPoll();
-  ASSERT_TRUE(WaitForHeld(relay->context.holds, 1));
+  ASSERT_TRUE(oneHeld());
   EXPECT_EQ(poll.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
   // The page and /dev/ are never held, so the hold can be seen and lifted.
   client->set_read_timeout(5, 0);
@@ -48,7 +38,7 @@ TEST_F(RelayTest, HoldsKeepOnlyTheBridgeWaitingUntilLiftedOrTheRelayStops) {
 
   Post("/dev/hold", R"({"route":"/api/bridge/command/next","seconds":600})");
   poll = heldPoll();
-  ASSERT_TRUE(WaitForHeld(relay->context.holds, 1));
+  ASSERT_TRUE(oneHeld());
   const auto stopping = std::chrono::steady_clock::now();
   StopRelay(); // would take ten minutes if the hold were not ended
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));

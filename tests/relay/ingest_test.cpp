@@ -9,61 +9,23 @@ using nlohmann::json;
 namespace {
 
 std::string EveryByteValue() {
-  std::string bytes;
-  for (int round = 0; round < 3; ++round) {
-    for (int b = 0; b < 256; ++b)
-      bytes.push_back(static_cast<char>(b));
-  }
+  std::string bytes(3 * 256, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(i);
   return bytes;
 }
 
 // What the plug-in's form upload sends: the key, the name, then the file's bytes.
 std::string PluginForm(const std::string& name, const std::string& bytes) {
-  std::string form;
-  for (const auto& [field, value] :
-       {std::pair<std::string, std::string>{"licenseKey", "K1"}, {"filename", name}}) {
-    form +=
-        "--B\r\nContent-Disposition: form-data; name=\"" + field + "\"\r\n\r\n" + value + "\r\n";
-  }
-  return form + "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" + name +
-         "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + bytes + "\r\n--B--\r\n";
+  const std::string part = "--B\r\nContent-Disposition: form-data; name=\"";
+  return part + "licenseKey\"\r\n\r\nK1\r\n" + part + "filename\"\r\n\r\n" + name + "\r\n" + part +
+         "file\"; filename=\"" + name + "\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
+         bytes + "\r\n--B--\r\n";
 }
 
 } // namespace
 
-TEST_F(RelayTest, UploadIsStoredByteForByteAndShownWithTheInFlightSchemaCommand) {
-  const std::string older =
-      Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}, {"fileName", "A"}});
-  const std::string newer =
-      Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}, {"fileName", "B"}});
-  const std::string other = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
-  Poll("K1");
-  Poll("K1");
-  Poll("K1");
-
-  const std::string bytes = EveryByteValue();
-  // "Demo é.fmp12.xml", encoded the way the plug-in sends it.
-  const HttpAnswer answer = Post("/api/live/ingest/K1?filename=Demo%20%C3%A9.fmp12.xml", bytes,
-                                 "application/octet-stream");
-  ASSERT_EQ(answer.status, 200) << answer.body;
-  EXPECT_EQ(answer.json().at("commandId"), newer);
-
-  const json view = Command(newer);
-  ASSERT_EQ(view.at("ingested").size(), 1u);
-  const json file = view.at("ingested")[0];
-  EXPECT_EQ(file.at("name"), "Demo \xC3\xA9.fmp12.xml");
-  EXPECT_EQ(file.at("size"), bytes.size());
-  EXPECT_EQ(Get(file.at("url").get<std::string>()).body, bytes);
-  EXPECT_TRUE(Command(older).at("ingested").empty());
-  EXPECT_TRUE(Command(other).at("ingested").empty());
-
-  // The upload's bytes live in the file, not in the event log.
-  const json events = Events();
-  EXPECT_FALSE(events.back().contains("bodyText"));
-  EXPECT_EQ(events.back().at("bodySize"), bytes.size());
-}
-
-TEST_F(RelayTest, UploadsAsRawBytesOrAsAFormAreListedOldestFirstAndDownloadWhole) {
+TEST_F(RelayTest, UploadsAreStoredByteForByteUnderSafeNamesAndTiedToTheNewestSchemaCommand) {
   Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   Poll("K1"); // in flight, but no schema command: the uploads are tied to nothing
   const std::string bytes = EveryByteValue();
@@ -96,6 +58,28 @@ TEST_F(RelayTest, UploadsAsRawBytesOrAsAFormAreListedOldestFirstAndDownloadWhole
   // Only names the relay stored are served.
   EXPECT_EQ(Get("/dev/ingested/..%2Frelay.db").status, 404);
   EXPECT_EQ(Post("/api/live/ingest/K1", "x", "application/octet-stream").status, 400);
+
+  const std::string older = Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}});
+  const std::string newer = Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}});
+  const std::string other = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
+  Poll("K1");
+  Poll("K1");
+  Poll("K1");
+  // "Demo é.fmp12.xml", encoded the way the plug-in sends it.
+  const HttpAnswer answer = Post("/api/live/ingest/K1?filename=Demo%20%C3%A9.fmp12.xml", bytes,
+                                 "application/octet-stream");
+  EXPECT_EQ(answer.json().at("commandId"), newer);
+  const json view = Command(newer).at("ingested");
+  ASSERT_EQ(view.size(), 1u);
+  EXPECT_EQ(view[0].at("name"), "Demo \xC3\xA9.fmp12.xml");
+  EXPECT_EQ(view[0].at("size"), bytes.size());
+  EXPECT_EQ(Get(view[0].at("url").get<std::string>()).body, bytes);
+  EXPECT_TRUE(Command(older).at("ingested").empty());
+  EXPECT_TRUE(Command(other).at("ingested").empty());
+  // The upload's bytes live in the file, not in the event log.
+  const json events = Events();
+  EXPECT_FALSE(events.back().contains("bodyText"));
+  EXPECT_EQ(events.back().at("bodySize"), bytes.size());
 }
 
 TEST_F(RelayTest, UnfinishedUploadsNeverShowUnderARealName) {

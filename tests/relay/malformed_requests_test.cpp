@@ -1,4 +1,4 @@
-// Requests the relay cannot use get a 4xx with a JSON reason, and are kept in the log anyway.
+// Requests the relay cannot use or must refuse get a 4xx with a JSON reason, and are logged anyway.
 #include "relay_test_fixture.h"
 
 using nlohmann::json;
@@ -110,4 +110,42 @@ TEST_F(RelayTest, ThePageAndDevRoutesAnswerOnlyThisRelaysOwnPage) {
   }
   // Only the one request from the relay's own page queued a command.
   EXPECT_EQ(Get("/dev/commands").json().at("commands").size(), 1u);
+}
+
+// With a key list, every endpoint that carries a key turns away the others with 401.
+TEST_F(RelayTest, UnknownKeysGet401OnEveryKeyedEndpointWhileListedOnesPass) {
+  RelayServiceConfig config;
+  config.acceptedKeys = std::set<std::string>{"GOOD"};
+  StartRelay(config);
+  const std::string id = Queue({{"licenseKey", "GOOD"}, {"type", "LIST_FILES"}});
+  const std::vector<HttpAnswer> refused = {
+      Post("/api/bridge/register",
+           R"({"email":"e","licenseKey":"BAD","machineId":"m","pluginVersion":"1.6.18"})"),
+      Poll("BAD"),
+      Post("/api/bridge/push", R"({"licenseKey":"BAD","xmlType":"FILE_LIST","xmlContent":""})"),
+      Complete(id, {{"licenseKey", "BAD"}, {"status", "completed"}}),
+      Post("/api/bridge/diagnostic",
+           R"({"licenseKey":"BAD","code":"LR_TIMEOUT","status":"error","message":"m"})"),
+      Post("/api/live/ingest/BAD?filename=a.xml", "<a/>", "application/octet-stream"),
+  };
+  for (const HttpAnswer& answer : refused) {
+    EXPECT_EQ(answer.status, 401) << answer.body;
+    EXPECT_EQ(answer.json().at("error"), "unknown licenseKey");
+  }
+  // The refused poll took nothing from anyone, and nothing was registered or stored.
+  EXPECT_EQ(Command(id).at("state"), "queued");
+  EXPECT_TRUE(Get("/dev/registrations").json().at("registrations").empty());
+  EXPECT_FALSE(std::filesystem::exists(relay->store->dataDir / "ingested" / "a.xml"));
+  // Every refusal is in the log.
+  int recorded = 0;
+  for (const json& event : Events())
+    recorded += event.at("status") == 401 ? 1 : 0;
+  EXPECT_EQ(recorded, 6);
+  // A listed key, and the keyless version check, pass.
+  EXPECT_EQ(Post("/api/bridge/register",
+                 R"({"email":"e","licenseKey":"GOOD","machineId":"m","pluginVersion":"1.6.18"})")
+                .status,
+            200);
+  EXPECT_EQ(Poll("GOOD").status, 200);
+  EXPECT_EQ(Get("/api/plugin/version").status, 200);
 }

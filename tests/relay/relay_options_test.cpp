@@ -1,20 +1,16 @@
-// The command line of tideloom-relay.
-#include <gtest/gtest.h>
+// The command line of tideloom-relay and the key list it reads.
+#include <fstream>
 
 #include "relay/relay_options.h"
-
-namespace {
-
-RelayOptionsResult Parse(std::vector<std::string> args) { return ParseRelayOptions(args); }
-
-} // namespace
+#include "relay_test_fixture.h"
 
 TEST(RelayOptions, DefaultsAndEveryOptionInBothSpellings) {
-  const RelayOptions defaults = Parse({}).options; // the plug-in version shows in the docs test
+  const RelayOptions defaults =
+      ParseRelayOptions({}).options; // the plug-in version shows in the docs test
   EXPECT_EQ(defaults.host, "127.0.0.1");
   EXPECT_EQ(defaults.port, 8787);
   EXPECT_EQ(defaults.dataDir, "relay-data");
-  const RelayOptionsResult result = Parse(
+  const RelayOptionsResult result = ParseRelayOptions(
       {"--host", "0.0.0.0", "--port=0", "--data", "/tmp/d", "--plugin-version=2.0.0", "--keys",
        "k.txt", "--hold", "/api/bridge/command/next:5", "--hold=/api/live/*:0.5", "--help"});
   ASSERT_EQ(result.error, "");
@@ -39,11 +35,22 @@ TEST(RelayOptions, MistakesAreReportedNotGuessed) {
       {"--hold", "/a:"},   {"--hold", "/a:601"}, {"--data="},         {"--host", ""},
   };
   for (const auto& args : wrong) {
-    EXPECT_NE(Parse(args).error, "") << args[0] << (args.size() > 1 ? " " + args[1] : "");
+    EXPECT_NE(ParseRelayOptions(args).error, "")
+        << args[0] << (args.size() > 1 ? " " + args[1] : "");
   }
 }
 
 TEST(RelayOptions, UrlsBracketIpv6Hosts) {
   EXPECT_EQ(RelayUrl("127.0.0.1", 8787), "http://127.0.0.1:8787");
   EXPECT_EQ(RelayUrl("::1", 9000), "http://[::1]:9000");
+}
+
+TEST(AcceptedKeysFile, OneKeyPerLineIgnoringBlanksAndEmptyLines) {
+  TemporaryFolder folder;
+  const auto file = folder.path / "keys.txt";
+  std::ofstream(file, std::ios::binary) << "alpha\r\n\n  beta \n\t\ngamma";
+  const auto keys = LoadAcceptedKeys(file);
+  ASSERT_TRUE(keys);
+  EXPECT_EQ(*keys, (std::set<std::string>{"alpha", "beta", "gamma"}));
+  EXPECT_FALSE(LoadAcceptedKeys(folder.path / "missing.txt"));
 }

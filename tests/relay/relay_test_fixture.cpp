@@ -42,20 +42,13 @@ void RelayTest::StopRelay() {
   relay.reset();
 }
 
-namespace {
-
-HttpAnswer ToAnswer(const httplib::Result& result) {
-  if (!result) return {};
-  return HttpAnswer{result->status, result->body};
-}
-
-} // namespace
-
 HttpAnswer RelayTest::Send(const std::string& method, const std::string& path,
                            const httplib::Headers& headers, const std::string& body,
                            const std::string& contentType) {
-  if (method == "GET") return ToAnswer(client->Get(path.c_str(), headers));
-  return ToAnswer(client->Post(path.c_str(), headers, body, contentType.c_str()));
+  const httplib::Result result =
+      method == "GET" ? client->Get(path.c_str(), headers)
+                      : client->Post(path.c_str(), headers, body, contentType.c_str());
+  return result ? HttpAnswer{result->status, result->body} : HttpAnswer{};
 }
 
 void RelayTest::SendRaw(const std::string& text) {
@@ -70,13 +63,11 @@ void RelayTest::SendRaw(const std::string& text) {
   ASSERT_EQ(send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
 }
 
-HttpAnswer RelayTest::Get(const std::string& pathAndQuery) {
-  return ToAnswer(client->Get(pathAndQuery.c_str()));
-}
+HttpAnswer RelayTest::Get(const std::string& pathAndQuery) { return Send("GET", pathAndQuery, {}); }
 
 HttpAnswer RelayTest::Post(const std::string& pathAndQuery, const std::string& body,
                            const std::string& contentType) {
-  return ToAnswer(client->Post(pathAndQuery.c_str(), body, contentType.c_str()));
+  return Send("POST", pathAndQuery, {}, body, contentType);
 }
 
 std::string RelayTest::Queue(const nlohmann::json& command) {

@@ -10,19 +10,13 @@ import { setTimeout as sleep } from "node:timers/promises";
 
 export const PLUGIN_VERSION = "1.6.18";
 
-export async function makeTemporaryFolder() {
-  return mkdtemp(path.join(tmpdir(), "tideloom-page-"));
-}
-
-export async function removeFolder(folder) {
-  if (folder) await rm(folder, { recursive: true, force: true });
-}
-
-// The relay's output is kept for failure reports, and the relay is always ended: by stop(), or by
-// coreutils' timeout should the test itself be killed before it can clean up.
-export async function startRelay(relayProgram, dataFolder) {
+// A relay on a fresh data folder, which stop() removes again. The relay's output is kept for failure
+// reports, and the relay is always ended: by stop(), or by coreutils' timeout should the test
+// itself be killed before it can clean up.
+export async function startRelay(relayProgram) {
+  const folder = await mkdtemp(path.join(tmpdir(), "tideloom-relay-"));
   const child = spawn("timeout", ["--kill-after=5", "600", relayProgram, "--host", "127.0.0.1",
-    "--port", "0", "--data", dataFolder], { stdio: ["ignore", "pipe", "pipe"] });
+    "--port", "0", "--data", path.join(folder, "relay-data")], { stdio: ["ignore", "pipe", "pipe"] });
   const output = { text: "" };
   // Bounded, so a chatty relay cannot eat the test's memory.
   const keep = (chunk) => { output.text = (output.text + chunk.toString()).slice(-20000); };
@@ -30,12 +24,14 @@ export async function startRelay(relayProgram, dataFolder) {
   child.stderr.on("data", keep);
   const exited = new Promise((resolve) => child.once("exit", () => resolve(true)));
   const stop = async () => {
-    if (child.exitCode !== null || child.signalCode !== null) return;
-    child.kill("SIGTERM");
-    if (!(await Promise.race([exited, sleep(5000)]))) {
-      child.kill("SIGKILL");
-      await exited;
+    if (child.exitCode === null && child.signalCode === null) {
+      child.kill("SIGTERM");
+      if (!(await Promise.race([exited, sleep(5000)]))) {
+        child.kill("SIGKILL");
+        await exited;
+      }
     }
+    await rm(folder, { recursive: true, force: true });
   };
   const deadline = Date.now() + 15000;
   while (Date.now() < deadline && child.exitCode === null) {
@@ -47,45 +43,55 @@ export async function startRelay(relayProgram, dataFolder) {
   throw new Error("tideloom-relay did not start:\n" + output.text);
 }
 
+// Retries `check` until it stops throwing.
+export async function eventually(check, timeoutMs = 20000) {
+  const deadline = Date.now() + timeoutMs;
+  for (;;) {
+    try {
+      return await check();
+    } catch (error) {
+      if (Date.now() > deadline) throw error;
+      await sleep(100);
+    }
+  }
+}
+
+// One request as the plug-in sends it: a JSON body unless given as text or bytes.
+export async function request(method, url, body, contentType = "application/json") {
+  const init = { method, headers: { "User-Agent": "TideLoom/1.0" } };
+  if (body !== undefined) {
+    init.body = typeof body === "string" || body instanceof Uint8Array ? body : JSON.stringify(body);
+    init.headers["Content-Type"] = contentType;
+  }
+  const response = await fetch(url, init);
+  return { status: response.status, text: await response.text() };
+}
+
 async function send(method, url, body, contentType) {
-  const response = await fetch(url, {
-    method,
-    headers: body === undefined ? {} : { "Content-Type": contentType || "application/json" },
-    body: body === undefined ? undefined : typeof body === "string" || body instanceof Uint8Array ? body : JSON.stringify(body),
-  });
-  const text = await response.text();
-  if (!response.ok) throw new Error(`${method} ${url} answered ${response.status}: ${text}`);
+  const { status, text } = await request(method, url, body, contentType);
+  if (status < 200 || status > 299) throw new Error(`${method} ${url} answered ${status}: ${text}`);
   return JSON.parse(text);
 }
 
-// The plug-in's side of the protocol, request by request, for one account key.
+// The plug-in's side of the protocol, request by request, for one account key. JSON.stringify
+// leaves out members that are undefined, as the plug-in leaves out absent ones.
 export function bridgeStandIn(relayUrl, licenseKey) {
+  const post = (path, body, contentType) => send("POST", relayUrl + path, body, contentType);
+  const key = encodeURIComponent(licenseKey);
   return {
     licenseKey,
     register: (email, machineId) =>
-      send("POST", relayUrl + "/api/bridge/register", { email, licenseKey, machineId, pluginVersion: PLUGIN_VERSION }),
+      post("/api/bridge/register", { email, licenseKey, machineId, pluginVersion: PLUGIN_VERSION }),
     // Polls until the relay hands out a command; the page has queued it by then or soon after.
-    async nextCommand(timeoutMs = 20000) {
-      const deadline = Date.now() + timeoutMs;
-      const url = `${relayUrl}/api/bridge/command/next?licenseKey=${encodeURIComponent(licenseKey)}&version=${PLUGIN_VERSION}`;
-      while (Date.now() < deadline) {
-        const reply = await send("GET", url);
-        if (reply.command) return reply.command;
-        await sleep(100);
-      }
-      throw new Error("no command was queued for " + licenseKey);
-    },
-    push: (xmlType, xmlContent, label) =>
-      send("POST", relayUrl + "/api/bridge/push", label === undefined
-        ? { licenseKey, xmlType, xmlContent }
-        : { licenseKey, xmlType, xmlContent, label }),
-    diagnostic: (code, status, message) =>
-      send("POST", relayUrl + "/api/bridge/diagnostic", { licenseKey, code, status, message }),
-    complete: (id, status, error) =>
-      send("POST", `${relayUrl}/api/bridge/command/${id}/complete`,
-        error === undefined ? { licenseKey, status } : { licenseKey, status, error }),
+    nextCommand: () => eventually(async () => {
+      const { command } = await send("GET", `${relayUrl}/api/bridge/command/next?licenseKey=${key}&version=${PLUGIN_VERSION}`);
+      if (!command) throw new Error("no command was queued for " + licenseKey);
+      return command;
+    }),
+    push: (xmlType, xmlContent, label) => post("/api/bridge/push", { licenseKey, xmlType, xmlContent, label }),
+    diagnostic: (code, status, message) => post("/api/bridge/diagnostic", { licenseKey, code, status, message }),
+    complete: (id, status, error) => post(`/api/bridge/command/${id}/complete`, { licenseKey, status, error }),
     upload: (fileName, bytes) =>
-      send("POST", `${relayUrl}/api/live/ingest/${encodeURIComponent(licenseKey)}?filename=${encodeURIComponent(fileName)}`,
-        bytes, "application/octet-stream"),
+      post(`/api/live/ingest/${key}?filename=${encodeURIComponent(fileName)}`, bytes, "application/octet-stream"),
   };
 }

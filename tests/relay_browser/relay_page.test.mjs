@@ -6,9 +6,9 @@ import { mkdir } from "node:fs/promises";
 import { createRequire } from "node:module";
 import path from "node:path";
 import { after, before, describe, test } from "node:test";
-import { setTimeout as sleep } from "node:timers/promises";
 
-import { bridgeStandIn, makeTemporaryFolder, removeFolder, startRelay } from "./relay_harness.mjs";
+// The page refreshes on its own, so checks are retried rather than anything clicked.
+import { bridgeStandIn, eventually, startRelay } from "./relay_harness.mjs";
 
 const CHROMIUM = "/usr/bin/chromium";
 const here = path.dirname(new URL(import.meta.url).pathname);
@@ -32,41 +32,17 @@ try {
 if (!existsSync(CHROMIUM)) skip(`${CHROMIUM} is missing; run tests/relay_browser/install_browser_test.sh`);
 if (!existsSync(relayProgram)) skip(`${relayProgram} is not built`);
 
-// Retries `check` until it stops throwing; the page refreshes on its own, so nothing is clicked.
-async function eventually(check, timeoutMs = 20000) {
-  const deadline = Date.now() + timeoutMs;
-  for (;;) {
-    try {
-      return await check();
-    } catch (error) {
-      if (Date.now() > deadline) throw error;
-      await sleep(100);
-    }
-  }
-}
-
 const MAIN_KEY = "DEV-KEY-1";
 const STAGED_KEY = "STAGED-KEY-2";
 
 describe("the relay's web page", () => {
-  let folder;
-  let relay;
-  let context;
-  let page;
-  let staged;
+  let relay, browser, page, staged;
   const pageErrors = [];
 
   before(async () => {
-    folder = await makeTemporaryFolder();
-    relay = await startRelay(relayProgram, path.join(folder, "relay-data"));
-    context = await chromium.launchPersistentContext(path.join(folder, "chromium-profile"), {
-      executablePath: CHROMIUM,
-      headless: true,
-      args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-        "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-      viewport: { width: 1280, height: 900 },
-    });
-    page = context.pages()[0] || await context.newPage();
+    relay = await startRelay(relayProgram);
+    browser = await chromium.launch({ executablePath: CHROMIUM, args: ["--no-sandbox", "--disable-gpu", "--disable-quic"] });
+    page = await browser.newPage({ viewport: { width: 1280, height: 900 } });
     page.on("pageerror", (error) => pageErrors.push("page error: " + error.message));
     page.on("console", (message) => {
       if (message.type() === "error") pageErrors.push("console: " + message.text() + " at " + JSON.stringify(message.location()));
@@ -82,9 +58,8 @@ describe("the relay's web page", () => {
         await page.screenshot({ path: path.join(outputDir, "relay-page.png"), fullPage: true });
       }
     } finally {
-      if (context) await context.close();
+      if (browser) await browser.close();
       if (relay) await relay.stop();
-      await removeFolder(folder);
     }
   });
 
@@ -111,6 +86,19 @@ describe("the relay's web page", () => {
     await eventually(async () => assert.equal(await card(id).getAttribute("data-state"), state));
   }
 
+  // Queues a command through the form and has `bridge` take it with exactly these members.
+  async function queueAndTake(bridge, type, fields = {}, members = {}) {
+    await chooseCommand(type, fields);
+    const id = await queueThroughForm();
+    assert.deepEqual(await bridge.nextCommand(), { id, type, ...members });
+    return id;
+  }
+
+  async function finish(bridge, id, status = "completed", error = undefined) {
+    await bridge.complete(id, status, error);
+    await waitForState(id, status);
+  }
+
   test("a registered installation is listed and its key fills the queue form", async () => {
     await bridgeStandIn(relay.url, MAIN_KEY).register("dev@example.com", "machine");
     const row = page.locator(`#registrations tr[data-license-key="${MAIN_KEY}"]`);
@@ -126,37 +114,27 @@ describe("the relay's web page", () => {
     for (const field of ["#xml-type", "#file-name", "#xml-content"]) {
       assert.equal(await page.isVisible(field), false, field + " belongs to other commands");
     }
-    const id = await queueThroughForm();
     const main = bridgeStandIn(relay.url, MAIN_KEY);
-    assert.deepEqual(await main.nextCommand(), { id, type: "LIST_FILES" });
+    const id = await queueAndTake(main, "LIST_FILES");
     await waitForState(id, "in_flight");
     await main.push("FILE_LIST", "Sales\rContacts\rInventory", "Open Files");
-    await main.complete(id, "completed");
-    await waitForState(id, "completed");
+    await finish(main, id);
     const files = await texts(card(id).locator(".value-list li"));
     for (const name of ["Sales", "Contacts", "Inventory"]) assert.ok(files.includes(name), `${name} in ${files}`);
     assert.equal(await card(id).locator(".badge").textContent(), "completed");
-    const steps = await texts(card(id).locator(".timeline .code-name"));
-    assert.deepEqual(steps, ["queued", "handed out", "result", "completed"]);
+    assert.deepEqual(await texts(card(id).locator(".timeline .code-name")), ["queued", "handed out", "result", "completed"]);
   });
 
   test("clipboard XML and context JSON are indented, and XML goes back through SET_CLIPBOARD intact", async () => {
-    await staged.register("staged@example.com", "staging machine");
-    await eventually(async () =>
-      assert.equal(await page.locator(`#registrations tr[data-license-key="${STAGED_KEY}"]`).count(), 1));
     await page.fill("#license-key", STAGED_KEY);
 
-    await chooseCommand("GET_CLIPBOARD", { "#xml-type": "XMSS" });
+    const readId = await queueAndTake(staged, "GET_CLIPBOARD", { "#xml-type": "XMSS" }, { xmlType: "XMSS" });
     assert.equal(await page.isVisible("#file-name"), false);
-    const readId = await queueThroughForm();
-    const read = await staged.nextCommand();
-    assert.deepEqual(read, { id: readId, type: "GET_CLIPBOARD", xmlType: "XMSS" });
     const xml = '<?xml version="1.0"?><fmxmlsnippet type="FMObjectList"><Step enable="True" id="89" ' +
       'name="# (comment)"><Text>a &lt; b &amp; "c"</Text><Calculation><![CDATA[If ( x < 1 ; "a" )]]>' +
       '</Calculation><Empty/></Step></fmxmlsnippet>';
     await staged.push("XMSS", xml);
-    await staged.complete(readId, "completed");
-    await waitForState(readId, "completed");
+    await finish(staged, readId);
     assert.equal(await card(readId).locator("pre.code.xml").textContent(), [
       '<?xml version="1.0"?>',
       '<fmxmlsnippet type="FMObjectList">',
@@ -168,14 +146,11 @@ describe("the relay's web page", () => {
       "</fmxmlsnippet>",
     ].join("\n"));
 
-    await chooseCommand("DEBUG_CONTEXT", { "#file-name": "Sales" });
+    const debugId = await queueAndTake(staged, "DEBUG_CONTEXT", { "#file-name": "Sales" }, { fileName: "Sales" });
     assert.equal(await page.isVisible("#xml-type"), false);
-    const debugId = await queueThroughForm();
-    assert.deepEqual(await staged.nextCommand(), { id: debugId, type: "DEBUG_CONTEXT", fileName: "Sales" });
     const report = { target: "Sales", files: ["Sales", "Contacts"], layout: { name: "Invoices", table: "Invoices" } };
     await staged.push("CONTEXT_DEBUG", JSON.stringify(report), "FileMaker Context Debug");
-    await staged.complete(debugId, "completed");
-    await waitForState(debugId, "completed");
+    await finish(staged, debugId);
     assert.equal(await card(debugId).locator("pre.code.json").textContent(), JSON.stringify(report, null, 2));
     assert.equal(await card(debugId).locator(".result-title").textContent(), "FileMaker Context Debug");
 
@@ -184,15 +159,12 @@ describe("the relay's web page", () => {
     assert.equal(await page.isVisible("#xml-content"), true);
     const writeId = await queueThroughForm();
     assert.deepEqual(await staged.nextCommand(), { id: writeId, type: "SET_CLIPBOARD", xmlType: "XMSS", xmlContent: xml });
-    await staged.complete(writeId, "completed");
-    await waitForState(writeId, "completed");
+    await finish(staged, writeId);
     assert.equal(await card(writeId).locator(".command-error").count(), 0);
   });
 
   test("GET_SCHEMA's status records form a timeline and its uploaded file downloads from the page", async () => {
-    await chooseCommand("GET_SCHEMA", { "#file-name": "Sales" });
-    const id = await queueThroughForm();
-    assert.deepEqual(await staged.nextCommand(), { id, type: "GET_SCHEMA", fileName: "Sales" });
+    const id = await queueAndTake(staged, "GET_SCHEMA", { "#file-name": "Sales" }, { fileName: "Sales" });
     await staged.diagnostic("LR_SCHEMA_QUEUED", "received", 'Queued \u2014 waiting for "Sales" to be active in FileMaker...');
     await waitForState(id, "in_flight");
     await eventually(async () => assert.deepEqual(
@@ -201,8 +173,7 @@ describe("the relay's web page", () => {
     await staged.diagnostic("LR_SCRIPT_TRIGGERED", "received", 'Script queued \u2014 waiting for FileMaker to run "TideLoom Live Push"...');
     const schema = '<?xml version="1.0" encoding="UTF-8"?>\n<FMSaveAsXML File="Sales.fmp12">Caf\u00e9</FMSaveAsXML>\n';
     await staged.upload("Sales.fmp12.xml", new TextEncoder().encode(schema));
-    await staged.complete(id, "completed");
-    await waitForState(id, "completed");
+    await finish(staged, id);
 
     const timeline = card(id).locator(".timeline li");
     assert.deepEqual(await texts(timeline.locator(".code-name")), [
@@ -215,8 +186,7 @@ describe("the relay's web page", () => {
     assert.equal(await link.getAttribute("download"), "Sales.fmp12.xml");
     const row = await texts(page.locator("#files tbody tr", { has: page.locator("a", { hasText: "Sales.fmp12.xml" }) }).locator("td"));
     assert.equal(row[4], "#" + id);
-    const downloaded = await page.evaluate(async (href) => (await fetch(href)).text(), await link.getAttribute("href"));
-    assert.equal(downloaded, schema);
+    assert.equal(await page.evaluate(async (href) => (await fetch(href)).text(), await link.getAttribute("href")), schema);
   });
 
   test("failures and hostile texts are shown as plain text and never run", async () => {
@@ -225,13 +195,10 @@ describe("the relay's web page", () => {
     const fileName = "<script>window.__ran=2</script>";
     const failure = '<img src=x onerror="window.__ran=3">No file named that';
     await page.fill("#license-key", "HOSTILE-KEY");
-    await chooseCommand("DEBUG_CONTEXT", { "#file-name": fileName });
-    const id = await queueThroughForm();
-    await hostile.nextCommand();
+    const id = await queueAndTake(hostile, "DEBUG_CONTEXT", { "#file-name": fileName }, { fileName });
     await hostile.push("CONTEXT_DEBUG", "<a><b></a>", "FileMaker Context Debug");
     await hostile.diagnostic("LR_TIMEOUT", "error", '<img src=x onerror="window.__ran=4">');
-    await hostile.complete(id, "failed", failure);
-    await waitForState(id, "failed");
+    await finish(hostile, id, "failed", failure);
 
     assert.equal(await card(id).locator(".command-error").textContent(), failure);
     assert.equal(await card(id).locator(".payload dd").first().textContent(), fileName);
@@ -249,9 +216,7 @@ describe("the relay's web page", () => {
 
   test("a command whose plug-in went away is re-queued, then failed, from its card", async () => {
     await page.fill("#license-key", STAGED_KEY);
-    await chooseCommand("LIST_FILES");
-    const id = await queueThroughForm();
-    assert.equal((await staged.nextCommand()).id, id);
+    const id = await queueAndTake(staged, "LIST_FILES");
     await waitForState(id, "in_flight");
     await card(id).locator("button", { hasText: "Re-queue" }).click();
     assert.equal((await staged.nextCommand()).id, id);

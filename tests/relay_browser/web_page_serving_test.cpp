@@ -21,38 +21,27 @@ std::string FileBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::set<std::string> FileNamesIn(const std::filesystem::path& folder) {
-  std::set<std::string> names;
+// Every file of the folder is compiled in byte for byte, and none is left over from an earlier
+// build.
+void ExpectSameFiles(std::span<const WebAsset> assets, const std::filesystem::path& folder) {
+  std::set<std::string> files, names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.is_regular_file()) names.insert(entry.path().filename().string());
+    if (entry.is_regular_file()) files.insert(entry.path().filename().string());
   }
-  return names;
-}
-
-std::set<std::string> NamesOf(std::span<const WebAsset> assets) {
-  std::set<std::string> names;
-  for (const WebAsset& asset : assets)
+  for (const WebAsset& asset : assets) {
     names.emplace(asset.name);
-  return names;
+    EXPECT_EQ(asset.bytes, FileBytes(folder / std::string(asset.name))) << asset.name;
+  }
+  EXPECT_EQ(names, files);
 }
-
-class RelayPageTest : public RelayTest {
-protected:
-  httplib::Result Fetch(const std::string& path) { return client->Get(path.c_str()); }
-};
 
 } // namespace
 
+// all_bytes.bin holds every byte value, empty.txt nothing.
 TEST(WebAssetEmbedding, EveryByteValueAndAwkwardTextSurviveTheBuildStep) {
-  const std::span<const WebAsset> assets = EmbeddedFixtureAssets();
-  EXPECT_EQ(NamesOf(assets), FileNamesIn(kFixtureDir));
-
-  // all_bytes.bin holds every byte value, empty.txt nothing.
-  for (const WebAsset& asset : assets) {
-    EXPECT_EQ(asset.bytes, FileBytes(kFixtureDir / std::string(asset.name))) << asset.name;
-  }
-  EXPECT_EQ(FindWebAsset(assets, "missing.txt"), nullptr);
-  EXPECT_EQ(FindWebAsset(assets, ""), nullptr);
+  ExpectSameFiles(EmbeddedFixtureAssets(), kFixtureDir);
+  EXPECT_EQ(FindWebAsset(EmbeddedFixtureAssets(), "missing.txt"), nullptr);
+  EXPECT_EQ(FindWebAsset(EmbeddedFixtureAssets(), ""), nullptr);
 }
 
 TEST(WebAssetEmbedding, ContentTypeFollowsTheExtension) {
@@ -66,32 +55,26 @@ TEST(WebAssetEmbedding, ContentTypeFollowsTheExtension) {
   EXPECT_EQ(WebContentType("js"), "application/octet-stream");
 }
 
-TEST_F(RelayPageTest, StartPageAndEveryPageFileAreServedAsTheyAreInTheSourceTree) {
-  // Every file of the folder is compiled in, none is left over from an earlier build.
-  EXPECT_EQ(NamesOf(EmbeddedWebAssets()), FileNamesIn(kWebDir));
-
-  const auto start = Fetch("/");
-  ASSERT_TRUE(start);
-  EXPECT_EQ(start->status, 200);
-  EXPECT_EQ(start->get_header_value("Content-Type"), "text/html; charset=utf-8");
-  EXPECT_EQ(start->body, FileBytes(kWebDir / "index.html"));
-
-  for (const std::string& name : FileNamesIn(kWebDir)) {
-    const auto answer = Fetch("/" + name);
-    ASSERT_TRUE(answer) << name;
-    EXPECT_EQ(answer->status, 200) << name;
-    EXPECT_EQ(answer->get_header_value("Content-Type"), WebContentType(name)) << name;
-    EXPECT_EQ(answer->body, FileBytes(kWebDir / name)) << name;
+TEST_F(RelayTest, StartPageAndEveryPageFileAreServedAsTheyAreInTheSourceTree) {
+  ExpectSameFiles(EmbeddedWebAssets(), kWebDir);
+  std::vector<std::pair<std::string, std::string>> pages = {{"/", "index.html"}};
+  for (const WebAsset& asset : EmbeddedWebAssets())
+    pages.emplace_back("/" + std::string(asset.name), asset.name);
+  for (const auto& [path, name] : pages) {
+    const auto answer = client->Get(path);
+    ASSERT_TRUE(answer) << path;
+    EXPECT_EQ(answer->status, 200) << path;
+    EXPECT_EQ(answer->get_header_value("Content-Type"), WebContentType(name)) << path;
+    EXPECT_EQ(answer->body, FileBytes(kWebDir / name)) << path;
   }
 }
 
-TEST_F(RelayPageTest, PageLoadsStayOutOfTheEventLogWhileUnknownPageFilesAreRefused) {
-  Fetch("/");
-  Fetch("/app.js");
-  const auto missing = Fetch("/nothing.js");
-  ASSERT_TRUE(missing);
-  EXPECT_EQ(missing->status, 404);
-  EXPECT_EQ(json::parse(missing->body).at("error"), "no page file named nothing.js");
+TEST_F(RelayTest, PageLoadsStayOutOfTheEventLogWhileUnknownPageFilesAreRefused) {
+  Get("/");
+  Get("/app.js");
+  const HttpAnswer missing = Get("/nothing.js");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_EQ(missing.json().at("error"), "no page file named nothing.js");
 
   const json events = Events();
   ASSERT_GE(events.size(), 1u);

@@ -10,10 +10,7 @@ namespace {
 using CalcSyntaxTest = EngineTest;
 
 TEST_F(CalcSyntaxTest, LiteralsBlanksCommentsAndAmpersandReadAsInFileMaker) {
-  const struct {
-    const char* expression;
-    std::string expected;
-  } cases[] = {
+  ExpectAll({
       {R"("plain")", "plain"},
       {R"("")", ""},
       {R"("say \"hi\"")", "say \"hi\""},
@@ -39,9 +36,7 @@ TEST_F(CalcSyntaxTest, LiteralsBlanksCommentsAndAmpersandReadAsInFileMaker) {
       {"\"a\" // to the end of the line\n& \"b\" // and at the end", "ab"},
       {"/* before */ \"a\" /* between \"quotes\" ; ( */ & \"b\" /**/", "ab"},
       {R"("/* kept */")", "/* kept */"},
-  };
-  for (const auto& sample : cases)
-    EXPECT_EQ(sample.expected, Text(sample.expression)) << sample.expression;
+  });
   EXPECT_TRUE(Eval("2").value.isNumber);
   EXPECT_FALSE(Eval("\"2\"").value.isNumber);
   EXPECT_FALSE(Eval("1 & 2").value.isNumber);

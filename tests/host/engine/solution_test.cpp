@@ -1,5 +1,5 @@
 // Reading solutions: defaults, file lookup and clear messages for malformed ones.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,15 +9,8 @@
 namespace fmhost {
 namespace {
 
-// The message of the SolutionError that reading gives, or "no error".
-template <typename Read> std::string ErrorOf(Read read) {
-  try {
-    read();
-  } catch (const SolutionError& error) {
-    return error.what();
-  }
-  return "no error";
-}
+using ::testing::StartsWith;
+using ::testing::ThrowsMessage;
 
 // The example solution itself is read by every engine test.
 TEST(SolutionTest, EverythingIsOptionalAndUnknownMembersAreIgnored) {
@@ -89,8 +82,8 @@ TEST(SolutionTest, MalformedSolutionsAreRefusedWithMessagesNamingThePlace) {
        "solution: activeFile \"C\" names none of the files"},
   };
   for (const Case& c : cases) {
-    const std::string message = ErrorOf([&] { ParseSolution(c.json); });
-    EXPECT_EQ(0u, message.find(c.message)) << c.json << "\n  gave: " << message;
+    EXPECT_THAT([&] { ParseSolution(c.json); }, ThrowsMessage<SolutionError>(StartsWith(c.message)))
+        << c.json;
   }
 }
 
@@ -102,10 +95,10 @@ TEST(SolutionTest, LoadingNamesTheFileInItsMessages) {
   std::ofstream(path, std::ios::binary) << R"({"files": [{"name": "Disk"}]})";
   EXPECT_EQ("Disk", LoadSolutionFile(name).activeFile);
   std::ofstream(path, std::ios::binary) << R"({"files": 3})";
-  const auto loadError = [&] { return ErrorOf([&] { LoadSolutionFile(name); }); };
-  EXPECT_EQ(name + ": solution: files must be an array", loadError());
+  const auto load = [&] { LoadSolutionFile(name); };
+  EXPECT_THAT(load, ThrowsMessage<SolutionError>(name + ": solution: files must be an array"));
   std::filesystem::remove(path);
-  EXPECT_EQ("cannot read the solution file " + name, loadError());
+  EXPECT_THAT(load, ThrowsMessage<SolutionError>("cannot read the solution file " + name));
 }
 
 } // namespace

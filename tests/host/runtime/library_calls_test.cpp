@@ -3,35 +3,12 @@
 
 #include <cstring>
 
+#include "host_text.h"
 #include "runtime_test_support.h"
 
 namespace {
 
-HostError error;
-
-// A clean error record for the next call; `error` then holds what that call reported.
-HostError* Fresh() {
-  error = HostError{1, 0};
-  return &error;
-}
-
-// A text that the test owns through the library's own calls.
-struct Text {
-  Text() : text(FM_Text_Constructor1(Fresh())) {}
-  explicit Text(const char* bytes) : Text() {
-    FM_Text_Assign(text, bytes, 1, Fresh());
-    EXPECT_EQ(error.code, 0);
-  }
-  ~Text() { FM_Text_Delete(text, Fresh()); }
-  std::u16string Units() const {
-    std::u16string units(FM_Text_GetSize(text, Fresh()), u'\0');
-    FM_Text_GetUnicode(text, reinterpret_cast<uint16_t*>(units.data()), 0,
-                       static_cast<uint32_t>(units.size()), Fresh());
-    EXPECT_EQ(error.code, 0);
-    return units;
-  }
-  HostText* text;
-};
+using namespace host_text;
 
 class LibraryCallsTest : public ::testing::Test {
 protected:
@@ -58,19 +35,19 @@ TEST_F(LibraryCallsTest, TextsAreUtf16AndEachIllFormedUtf8SequenceIsOneReplaceme
       {"\x80\xBF", u"\xFFFD\xFFFD"}, // lone trailing bytes
   };
   for (const auto& sample : cases) {
-    Text text(sample.bytes);
-    EXPECT_EQ(text.Units(), sample.units) << "input " << ::testing::PrintToString(sample.bytes);
+    EXPECT_EQ(Units(OwnedText(sample.bytes).text), sample.units)
+        << "input " << ::testing::PrintToString(sample.bytes);
   }
 }
 
 TEST_F(LibraryCallsTest, GetBytesWritesWholeCharactersAndNeverPastTheBuffer) {
-  Text text("a\xF0\x9F\x98\x80"
-            "b"); // units: a, pair, b
+  OwnedText text("a\xF0\x9F\x98\x80"
+                 "b"); // units: a, pair, b
   const auto bytes = [&](uint32_t bufferSize, uint32_t position, uint32_t count) {
     char buffer[16];
     std::memset(buffer, '#', sizeof buffer);
     FM_Text_GetBytes(text.text, buffer, bufferSize, position, count, 1, Fresh());
-    EXPECT_EQ(error.code, 0);
+    EXPECT_EQ(lastError.code, 0);
     return std::string(buffer, sizeof buffer);
   };
   EXPECT_EQ(bytes(16, 0, 4), "a\xF0\x9F\x98\x80"
@@ -84,13 +61,13 @@ TEST_F(LibraryCallsTest, GetBytesWritesWholeCharactersAndNeverPastTheBuffer) {
   // Reading past the end fails and writes nothing, as does asking for another encoding.
   uint16_t units[8] = {};
   FM_Text_GetUnicode(text.text, units, 3, 2, Fresh());
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
   EXPECT_EQ(units[0], 0);
   char out[8] = {};
   FM_Text_GetBytes(text.text, out, sizeof out, 5, 0, 1, Fresh());
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
   FM_Text_GetBytes(text.text, out, sizeof out, 0, 3, 2, Fresh()); // not UTF-8
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
   EXPECT_EQ(out[0], 0);
 }
 
@@ -98,17 +75,17 @@ TEST_F(LibraryCallsTest, GetBytesWritesWholeCharactersAndNeverPastTheBuffer) {
 TEST_F(LibraryCallsTest, AnInjectedFailureReportsItsCodeAndCallsWithACodeNeverReportSuccess) {
   ASSERT_TRUE(fmhost::InjectFailure("FM_Data_Constructor1", 2));
   EXPECT_EQ(FM_Data_Constructor1(Fresh()), nullptr);
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
   EXPECT_FALSE(fmhost::InjectFailure("FM_Text_Nothing", 1));
   EXPECT_FALSE(fmhost::InjectFailure("FM_Text_Assign", 0));
   EXPECT_FALSE(fmhost::InjectFailure("FM_Text_Assign", 1, 0));
 
-  Text expression("1");
+  OwnedText expression("1");
   HostExprEnv* environment = fmhost::NewEnvironmentFor("Main.fmp12");
   HostData* result = fmhost::NewResult();
   fmhost::InjectFailure("FM_ExprEnv_Evaluate", 2);
   EXPECT_NE(FM_ExprEnv_Evaluate(environment, expression.text, result, Fresh()), 0);
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
   fmhost::DeleteResult(result);
   fmhost::DeleteEnvironment(environment);
 }
@@ -123,41 +100,38 @@ TEST_F(LibraryCallsTest, BadErrorRecordsAndHandlesThePluginDoesNotOwnOrThatAreGo
 
   HostData* data = FM_Data_Constructor1(Fresh());
   const HostText* owned = FM_Data_GetAsText(data, Fresh());
-  ASSERT_EQ(error.code, 0);
+  ASSERT_EQ(lastError.code, 0);
   FM_Text_Delete(const_cast<HostText*>(owned), Fresh()); // belongs to the value
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
   EXPECT_EQ(FM_Text_GetSize(owned, Fresh()), 0u);
-  EXPECT_EQ(error.code, 0) << "the value's text must still be alive";
+  EXPECT_EQ(lastError.code, 0) << "the value's text must still be alive";
   FM_Data_Delete(data, Fresh());
-  EXPECT_EQ(error.code, 0);
-  Text text;
+  EXPECT_EQ(lastError.code, 0);
+  OwnedText text("");
   FM_Text_Assign(text.text, nullptr, 1, Fresh());
-  EXPECT_EQ(error.code, 2);
+  EXPECT_EQ(lastError.code, 2);
 }
 
 TEST_F(LibraryCallsTest, ParameterVectorsHandOutTheirValuesWithTheHostLocale) {
   HostDataVect* parameters = fmhost::NewParametersUtf16({u"a\xD800", u""});
   ASSERT_EQ(FM_DataVect_Size(parameters, Fresh()), 2u);
-  const HostText* text = FM_Data_GetAsText(FM_DataVect_At(parameters, 0, &error), &error);
-  EXPECT_EQ(FM_Text_GetSize(text, &error), 2u);
-  char bytes[8] = {};
-  FM_Text_GetBytes(text, bytes, sizeof bytes, 0, 2, 1, &error);
-  EXPECT_STREQ(bytes, "a\xEF\xBF\xBD");
-  EXPECT_EQ(error.code, 0);
-  EXPECT_EQ(FM_DataVect_At(parameters, 2, &error), nullptr);
-  EXPECT_EQ(error.code, 2);
+  const HostText* text = FM_Data_GetAsText(FM_DataVect_At(parameters, 0, &lastError), &lastError);
+  EXPECT_EQ(Units(text), std::u16string(u"a\xD800"));
+  EXPECT_EQ(Utf8(text), "a\xEF\xBF\xBD");
+  EXPECT_EQ(FM_DataVect_At(parameters, 2, &lastError), nullptr);
+  EXPECT_EQ(lastError.code, 2);
 
   // A value set with another value's locale takes that locale.
   HostData* result = fmhost::NewResult();
   HostData* plain = FM_Data_Constructor1(Fresh());
   EXPECT_EQ(fmhost::ResultLocale(plain), "");
-  const HostLocale* locale = FM_Data_GetLocale(result, &error);
-  FM_Data_SetAsText(plain, text, locale, 1, &error);
-  EXPECT_EQ(error.code, 0);
+  const HostLocale* locale = FM_Data_GetLocale(result, &lastError);
+  FM_Data_SetAsText(plain, text, locale, 1, &lastError);
+  EXPECT_EQ(lastError.code, 0);
   EXPECT_EQ(fmhost::ResultLocale(plain), fmhost::kHostLocaleName);
   EXPECT_EQ(fmhost::ResultUnits(plain), std::u16string(u"a\xD800"));
   EXPECT_EQ(fmhost::ResultText(plain), "a\xEF\xBF\xBD");
-  FM_Data_Delete(plain, &error);
+  FM_Data_Delete(plain, &lastError);
   fmhost::DeleteResult(result);
   fmhost::DeleteParameters(parameters);
 }
@@ -167,7 +141,7 @@ int16_t Nothing(int16_t, const HostExprEnv*, const HostDataVect*, HostData*) { r
 TEST_F(LibraryCallsTest, RegisteringAnIdAgainReplacesItInPlaceAndUnregisteringIsLogged) {
   HostQuadChar* id = FM_QuadChar_Constructor2('T', 'e', 's', 't', Fresh());
   const auto add = [&](int16_t functionId, const char* name) {
-    Text text(name);
+    OwnedText text(name);
     return FM_ExprEnv_RegisterExternalFunctionEx(id, functionId, text.text, text.text, text.text, 0,
                                                  1, 7, Nothing, Fresh());
   };
@@ -181,12 +155,28 @@ TEST_F(LibraryCallsTest, RegisteringAnIdAgainReplacesItInPlaceAndUnregisteringIs
   EXPECT_EQ(functions[1].name, "Second");
 
   FM_ExprEnv_UnRegisterExternalFunction(id, 1, Fresh());
-  FM_ExprEnv_UnRegisterExternalFunction(id, 9, &error);
-  EXPECT_EQ(error.code, 0);
+  FM_ExprEnv_UnRegisterExternalFunction(id, 9, &lastError);
+  EXPECT_EQ(lastError.code, 0);
   EXPECT_EQ(fmhost::UnregisteredIds(), (std::vector<int16_t>{1, 9}));
   ASSERT_EQ(fmhost::RegisteredFunctions().size(), 1u);
   EXPECT_EQ(fmhost::RegisteredFunctions()[0].id, 2);
   FM_QuadChar_Delete(id, Fresh());
+}
+
+// fmhost always shuts a plug-in down first; FileMaker may unload one that is still started.
+TEST_F(LibraryCallsTest, AStartRecordsItsControlAndUnloadingAStartedPluginDropsItsFunctions) {
+  fmhost::UseSolution(fmhost::ParseSolution(fmhost_test::kSolutionJson));
+  std::string why;
+  std::unique_ptr<fmhost::Plugin> plugin =
+      fmhost::Plugin::Load(fmhost_test::FakePluginPath(), &why);
+  ASSERT_TRUE(plugin) << why;
+  ASSERT_EQ(plugin->Startup(), 76);
+  EXPECT_EQ(fmhost::Evaluate("Fake.StartScript ( \"Save\" )").value.text, "0");
+  plugin.reset();
+  EXPECT_TRUE(fmhost::RegisteredFunctions().empty());
+  EXPECT_EQ(fmhost::Evaluate("Fake.Echo ( 1 )").error, 1202);
+  ASSERT_EQ(fmhost::StartedScripts().size(), 1u);
+  EXPECT_EQ(fmhost::StartedScripts()[0].control, 2);
 }
 
 } // namespace
