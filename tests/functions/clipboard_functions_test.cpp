@@ -56,21 +56,6 @@ TEST_F(ClipboardFunctionsTest, GetXmlProbesForEmptyAutoAndLowercaseAutoOnly) {
   EXPECT_EQ(GetXml("AUTO"), "") << "nothing found is not an error";
 }
 
-TEST_F(ClipboardFunctionsTest, TextFunctionsWriteAnythingAndReadFailuresAsEmpty) {
-  using clipboard_functions::GetText;
-  using clipboard_functions::SetText;
-  EXPECT_EQ(GetText(), "");
-  EXPECT_EQ(clipboard_functions::Formats(), "");
-  EXPECT_EQ(SetText("caf\xC3\xA9"), "OK");
-  EXPECT_EQ(GetText(), "caf\xC3\xA9");
-  EXPECT_EQ(SetText(""), "OK");
-  EXPECT_EQ(GetText(), "") << "the text before is replaced";
-
-  ASSERT_EQ(SetText("kept"), "OK");
-  Faults().locksBeforeFailure = 0;
-  EXPECT_EQ(GetText(), "");
-}
-
 // Reading text answers "" on any failure; every other function passes the message on.
 TEST_F(ClipboardFunctionsTest, AClipboardThatCannotBeOpenedGivesTheOpenMessage) {
   using namespace clipboard_functions;
