@@ -39,54 +39,47 @@ struct FakeHost {
   std::vector<int16_t> scriptStartAnswers{};
 };
 
-inline FakeHost& fakeHost() {
-  static FakeHost host;
-  return host;
-}
+inline FakeHost fakeHost;
 
 inline IdleHostCalls FakeHostCalls() {
   return {
       [] {
-        ++fakeHost().fileNameLookups;
-        return fakeHost().currentFileName;
+        ++fakeHost.fileNameLookups;
+        return fakeHost.currentFileName;
       },
-      [] { return fakeHost().openFiles; },
+      [] { return fakeHost.openFiles; },
       [](std::string_view target) { return "context of " + std::string(target); },
       [](std::string_view typeKey, std::string& xml, std::string& error) {
-        const FakeHost& host = fakeHost();
-        error = host.clipboardReadError;
-        xml = typeKey == host.clipboardType ? host.clipboardXml : "";
+        error = fakeHost.clipboardReadError;
+        xml = typeKey == fakeHost.clipboardType ? fakeHost.clipboardXml : "";
         return error.empty();
       },
       [](std::string& typeKey, std::string& xml, std::string& error) {
-        const FakeHost& host = fakeHost();
-        error = host.clipboardReadError;
-        if (!error.empty() || host.clipboardXml.empty()) return false;
-        typeKey = host.clipboardType;
-        xml = host.clipboardXml;
+        error = fakeHost.clipboardReadError;
+        if (!error.empty() || fakeHost.clipboardXml.empty()) return false;
+        typeKey = fakeHost.clipboardType;
+        xml = fakeHost.clipboardXml;
         return true;
       },
       [](std::string& listing, std::string& error) {
-        error = fakeHost().formatsError;
-        listing = fakeHost().formatsListing;
+        error = fakeHost.formatsError;
+        listing = fakeHost.formatsListing;
         return error.empty();
       },
       [](std::string_view typeKey, std::string_view xml, std::string& error) {
-        fakeHost().writes.emplace_back(typeKey, xml);
-        error = fakeHost().setError;
+        fakeHost.writes.emplace_back(typeKey, xml);
+        error = fakeHost.setError;
         return error.empty();
       },
       [](std::string_view fileName, std::string_view scriptName) {
-        FakeHost& host = fakeHost();
-        const std::size_t attempt = host.scriptStarts.size();
-        host.scriptStarts.emplace_back(fileName, scriptName);
-        const auto& answers = host.scriptStartAnswers;
+        const std::size_t attempt = fakeHost.scriptStarts.size();
+        fakeHost.scriptStarts.emplace_back(fileName, scriptName);
+        const auto& answers = fakeHost.scriptStartAnswers;
         return attempt < answers.size() ? answers[attempt] : int16_t{0};
       },
   };
 }
 
-// A base URL where nothing listens.
 inline std::string UnreachableBaseUrl() { return "http://127.0.0.1:" + std::to_string(FreePort()); }
 
 class BridgeTest : public testing::Test {
@@ -96,7 +89,7 @@ protected:
     // the bridge itself may reach its fields.
     std::destroy_at(&bridgeState());
     std::construct_at(&bridgeState());
-    fakeHost() = FakeHost{};
+    fakeHost = FakeHost{};
     heldTasks.clear();
     startDetachedThread = [](DetachedThreadEntry entry, void* argument) {
       heldTasks.emplace_back(entry, argument);
@@ -157,7 +150,6 @@ protected:
       request.target.erase(0, prefix_.size());
     return requests;
   }
-  // How many of those have a target beginning with `target`.
   std::size_t RequestsFor(std::string_view target) const {
     std::size_t count = 0;
     for (const RecordedRequest& request : Requests())

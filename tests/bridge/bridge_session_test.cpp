@@ -41,7 +41,7 @@ TEST_F(BridgeSessionTest, StoredKeyResumesTheBridgeWithoutRegistering) {
 
 TEST_F(BridgeSessionTest, ShutdownEndsTheSessionAndItsCommandsButKeepsKeyServiceAndFile) {
   Register("K");
-  fakeHost().currentFileName = "Other";
+  fakeHost.currentFileName = "Other";
   DispatchCommand({"s1", "GET_SCHEMA", R"({"fileName":"Sales"})", BaseUrl(), "K"}, FakeHostCalls());
   Deliver(R"({"id":"c1","type":"LIST_FILES"})", 10'000);
   // A poll of this session that is still out when the plug-in is stopped and started again.
@@ -57,11 +57,11 @@ TEST_F(BridgeSessionTest, ShutdownEndsTheSessionAndItsCommandsButKeepsKeyService
   Register("K");
   Answer("/api/bridge/command/next", 200, R"({"command":{"id":"c2","type":"LIST_FILES"}})");
   pollCommandOnce(*oldPoll, BaseUrl(), "K");
-  fakeHost().currentFileName = "Sales";
+  fakeHost.currentFileName = "Sales";
   const std::size_t polls = Polls();
   IdleAt(40'000);
   EXPECT_TRUE(Sent().empty()) << "neither c1, nor c2 of the old poll, nor the schema wait ran";
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
   EXPECT_EQ(Polls(), polls + 1) << "the new session polls";
 }
 
@@ -179,7 +179,6 @@ TEST_F(RegistrationTest, AcceptedRegistrationSwitchesTheBridgeOnAndStoresKeyAndS
   const std::string stored = settings.fileBytes().value_or("");
   EXPECT_EQ(ConfigValue(stored, "licenseKey"), "k\\1\n");
   EXPECT_EQ(ConfigValue(stored, "baseUrl"), BaseUrl() + "/");
-  // The update check starts with it.
   EXPECT_EQ(Sent().back().target, "//api/plugin/version");
 }
 

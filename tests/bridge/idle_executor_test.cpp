@@ -34,7 +34,7 @@ TEST_F(IdleExecutorTest, UnregisteredOrShuttingDownBridgeDoesNothingAtIdle) {
   Register();
   Idle();
   EXPECT_EQ(HeldBackgroundTasks(), 0u);
-  EXPECT_EQ(fakeHost().fileNameLookups, 0);
+  EXPECT_EQ(fakeHost.fileNameLookups, 0);
 }
 
 TEST_F(IdleExecutorTest, PollsAreSpacedByThreeSecondsFromTheLastDecisionAndNeverDoubled) {
@@ -71,13 +71,13 @@ TEST_F(IdleExecutorTest, CommandRunsExactlyOnceAndNeverBesideAPoll) {
 
 TEST_F(IdleExecutorTest, RegisteredFileNameIsLearnedOnceFromTheCurrentContext) {
   Register();
-  fakeHost().currentFileName = "";
+  fakeHost.currentFileName = "";
   Idle();
-  EXPECT_EQ(fakeHost().fileNameLookups, 1);
-  fakeHost().currentFileName = "Sales";
+  EXPECT_EQ(fakeHost.fileNameLookups, 1);
+  fakeHost.currentFileName = "Sales";
   Idle();
   Idle();
-  EXPECT_EQ(fakeHost().fileNameLookups, 2);
+  EXPECT_EQ(fakeHost.fileNameLookups, 2);
   EXPECT_EQ(bridgeState().RegisteredFileName(), "Sales");
 }
 
@@ -150,9 +150,9 @@ TEST_F(IdleExecutorTest, EachCommandSendsItsResultAndOutcome) {
   };
   Register("K");
   for (const CommandCase& c : cases) {
-    fakeHost() = c.host;
+    fakeHost = c.host;
     EXPECT_EQ(Execute(c.command), c.bodies) << c.command;
-    EXPECT_EQ(fakeHost().writes, c.writes) << c.command;
+    EXPECT_EQ(fakeHost.writes, c.writes) << c.command;
   }
 }
 

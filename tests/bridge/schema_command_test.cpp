@@ -33,7 +33,7 @@ protected:
     BridgeTest::SetUp();
     Register("K");
     bridgeState().SetRegisteredFileName("Registered");
-    fakeHost().currentFileName = "Other";
+    fakeHost.currentFileName = "Other";
   }
 
   void Queue(const std::string& id, const std::string& body, int64_t atMs = 0) {
@@ -67,18 +67,18 @@ TEST_F(SchemaCommandTest, ScriptStartsWhenTheFileBecomesActiveInAnyAsciiCaseOnly
   Queue("s1", R"({"fileName":"sales"})");
   Sent();
   for (const char* current : {"Other", "Sales.fmp12", "Sales ", "S\xC3\xA1les"}) {
-    fakeHost().currentFileName = current;
+    fakeHost.currentFileName = current;
     IdleAt(10'000);
   }
   EXPECT_TRUE(Sent().empty());
   EXPECT_EQ(Polls(), 1u) << "a wait that goes on leaves the idle call its other work";
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
 
-  fakeHost().currentFileName = "SALES";
+  fakeHost.currentFileName = "SALES";
   IdleAt(20'000);
   const auto sent = Sent();
   EXPECT_EQ(Polls(), 1u) << "the call that starts the script does nothing else";
-  EXPECT_EQ(fakeHost().scriptStarts, (std::vector<ScriptStart>{{"", "TideLoom Live Push"}}));
+  EXPECT_EQ(fakeHost.scriptStarts, (std::vector<ScriptStart>{{"", "TideLoom Live Push"}}));
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].body, R"({"licenseKey":"K","code":"LR_SCRIPT_TRIGGER","status":"received",)"
                           R"("message":"Triggering \"TideLoom Live Push\" in \"sales\"..."})");
@@ -87,21 +87,21 @@ TEST_F(SchemaCommandTest, ScriptStartsWhenTheFileBecomesActiveInAnyAsciiCaseOnly
                           "FileMaker to run \\\"TideLoom Live Push\\\"...\"}");
   IdleAt(90'000);
   EXPECT_TRUE(Sent().empty()) << "a started script has no time limit";
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 1u);
+  EXPECT_EQ(fakeHost.scriptStarts.size(), 1u);
   EXPECT_EQ(CommandAnsweredFrom("Sales"), "s1") << "the script's upload completes the command";
 }
 
 TEST_F(SchemaCommandTest, BusyHostDelaysTheStartAndAWaitInVainEndsJustAfterThirtySeconds) {
-  fakeHost().currentFileName = "Sales";
+  fakeHost.currentFileName = "Sales";
   Queue("s1", R"({"fileName":"Sales"})", 1'000);
   Sent();
   IdleAt(5'000, 2);
   IdleAt(31'000, 3);
   EXPECT_TRUE(Sent().empty()) << "exactly 30 s is still within the limit";
   IdleAt(45'000, 1);
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 1u) << "a quiet match ends the wait however late";
+  EXPECT_EQ(fakeHost.scriptStarts.size(), 1u) << "a quiet match ends the wait however late";
 
-  fakeHost().scriptStarts.clear();
+  fakeHost.scriptStarts.clear();
   Queue("s2", R"({"fileName":"Sales"})", 100'000);
   Sent();
   const std::size_t polls = Polls();
@@ -119,7 +119,7 @@ TEST_F(SchemaCommandTest, BusyHostDelaysTheStartAndAWaitInVainEndsJustAfterThirt
             Json({{"licenseKey", "K"}, {"status", "failed"}, {"error", kTimeoutMessage}}));
   EXPECT_FALSE(bridgeState().ReadSchemaWait().waiting);
   EXPECT_EQ(CommandAnsweredFrom("Sales"), "");
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
 }
 
 TEST_F(SchemaCommandTest, ScriptIsTriedInTheCurrentFileThenByNameThenUnderItsSecondName) {
@@ -153,14 +153,14 @@ TEST_F(SchemaCommandTest, ScriptIsTriedInTheCurrentFileThenByNameThenUnderItsSec
       {{-3, -1202}, {current, byName}, true, couldNotStart("-1202")},
       {{104, 104, 1, -32768}, {current, byName, current2, byName2}, true, couldNotStart("-32768")},
   };
-  fakeHost().currentFileName = "SALES";
+  fakeHost.currentFileName = "SALES";
   for (const Case& c : cases) {
-    fakeHost().scriptStarts.clear();
-    fakeHost().scriptStartAnswers = c.answers;
+    fakeHost.scriptStarts.clear();
+    fakeHost.scriptStartAnswers = c.answers;
     Queue("s9", R"({"fileName":"Sales"})");
     Sent();
     IdleAt(1'000);
-    EXPECT_EQ(fakeHost().scriptStarts, c.starts) << c.message;
+    EXPECT_EQ(fakeHost.scriptStarts, c.starts) << c.message;
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), c.failed ? 3u : 2u) << c.message;
     EXPECT_EQ(CommandAnsweredFrom("Sales"), c.failed ? "" : "s9") << c.message;
@@ -185,7 +185,7 @@ TEST_F(SchemaCommandTest, SecondCommandReplacesTheFirstWhichIsNeverAnswered) {
   IdleAt(60'000);
   for (const RecordedRequest& request : Sent())
     EXPECT_EQ(request.target.find("/s1/"), std::string::npos) << request.target;
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 1u);
+  EXPECT_EQ(fakeHost.scriptStarts.size(), 1u);
   EXPECT_EQ(CommandAnsweredFrom("Other"), "s2");
 }
 
@@ -198,7 +198,7 @@ TEST_F(SchemaCommandTest, WaitAnsweredByAnUploadAlreadyEndsQuietly) {
   EXPECT_TRUE(Sent().empty()) << "no time-out is reported for an answered command";
   EXPECT_EQ(Polls(), 1u) << "the idle call goes on with its other work";
   EXPECT_FALSE(bridgeState().ReadSchemaWait().waiting);
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
 }
 
 using LivePushTest = SchemaCommandTest;

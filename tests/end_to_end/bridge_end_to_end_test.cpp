@@ -25,7 +25,6 @@ struct FmhostRun {
   std::vector<nlohmann::json> evaluations; // one per `eval`, in order
   std::string output;                      // everything fmhost printed
 
-  // The result of the first evaluation whose expression begins with `prefix`.
   std::string ResultOf(const std::string& prefix) const {
     for (const nlohmann::json& line : evaluations) {
       if (line.value("expr", "").starts_with(prefix)) return line.value("result", "<error>");

@@ -110,7 +110,6 @@ TEST_F(LoadedPluginTest, StringRequestsAnswerTheIdentityWithinTheBuffersCapacity
       {130, 1024, u""},
       {133, 1024, u""},
       {127, 1024, u""},
-      {0, 1024, u""},
       {128, 4, u"Tid"},
       {128, 9, u"TideLoom"},
       {128, 1, u""},
