@@ -1,8 +1,12 @@
+// What the bridge does at the host's idle calls: polls and what their replies hold, the commands
+// they hand out, and the daily update check.
 #include <gtest/gtest.h>
 
 #include "bridge/bridge_session.h"
 #include "bridge/bridge_state.h"
+#include "bridge/command_poller.h"
 #include "bridge/idle_executor.h"
+#include "bridge/update_check.h"
 #include "bridge_fixture.h"
 
 namespace tideloom {
@@ -30,7 +34,7 @@ TEST_F(IdleExecutorTest, UnregisteredOrShuttingDownBridgeDoesNothingAtIdle) {
   Register();
   Idle();
   EXPECT_EQ(HeldBackgroundTasks(), 0u);
-  EXPECT_EQ(fakeHost().fileNameLookups, 0);
+  EXPECT_EQ(fakeHost.fileNameLookups, 0);
 }
 
 TEST_F(IdleExecutorTest, PollsAreSpacedByThreeSecondsFromTheLastDecisionAndNeverDoubled) {
@@ -67,13 +71,13 @@ TEST_F(IdleExecutorTest, CommandRunsExactlyOnceAndNeverBesideAPoll) {
 
 TEST_F(IdleExecutorTest, RegisteredFileNameIsLearnedOnceFromTheCurrentContext) {
   Register();
-  fakeHost().currentFileName = "";
+  fakeHost.currentFileName = "";
   Idle();
-  EXPECT_EQ(fakeHost().fileNameLookups, 1);
-  fakeHost().currentFileName = "Sales";
+  EXPECT_EQ(fakeHost.fileNameLookups, 1);
+  fakeHost.currentFileName = "Sales";
   Idle();
   Idle();
-  EXPECT_EQ(fakeHost().fileNameLookups, 2);
+  EXPECT_EQ(fakeHost.fileNameLookups, 2);
   EXPECT_EQ(bridgeState().RegisteredFileName(), "Sales");
 }
 
@@ -146,9 +150,9 @@ TEST_F(IdleExecutorTest, EachCommandSendsItsResultAndOutcome) {
   };
   Register("K");
   for (const CommandCase& c : cases) {
-    fakeHost() = c.host;
+    fakeHost = c.host;
     EXPECT_EQ(Execute(c.command), c.bodies) << c.command;
-    EXPECT_EQ(fakeHost().writes, c.writes) << c.command;
+    EXPECT_EQ(fakeHost.writes, c.writes) << c.command;
   }
 }
 
@@ -169,6 +173,100 @@ TEST_F(IdleExecutorTest, DailyUpdateCheckStartsOnceADayBesideThePoll) {
   IdleAt(2 * 86'400'000);
   RunBackgroundTasks();
   EXPECT_EQ(RequestsFor("/api/plugin/version"), 2u);
+}
+
+struct ReplyCase {
+  const char* reply;
+  const char* id; // empty: no command
+  const char* type;
+};
+
+TEST(PollReplyTest, TellsCommandsFromNothingByTheTextAlone) {
+  const ReplyCase cases[] = {
+      {R"({"command":null})", "", ""},
+      {R"({"command": null})", "", ""},
+      // Not the null form, and without an id: ignored all the same.
+      {R"({"command" : null})", "", ""},
+      {R"({"command":{"id":"1","type":"LIST_FILES"}})", "1", "LIST_FILES"},
+      {R"({"command":{"id":"7","type":"X"},"previous":{"command":null}})", "", ""},
+      {R"({"command":{"id":"","type":"LIST_FILES"}})", "", ""},
+      {R"({"command":{"type":"LIST_FILES"}})", "", ""},
+      {R"({"command":{"id":"9"}})", "", ""},
+      {R"({"command":{"id":42,"type":"LIST_FILES"}})", "", ""},
+      {R"({"command":{"id": "42","type":"LIST_FILES"}})", "", ""},
+      {R"({"id":"a\"b","type":"T"})", "a\"b", "T"},
+      {"", "", ""},
+      {"<html>502 Bad Gateway</html>", "", ""},
+      {"\"command\":nul", "", ""},
+  };
+  for (const ReplyCase& c : cases) {
+    const PollReply parsed = ClassifyPollReply(c.reply);
+    EXPECT_EQ(parsed.id, c.id) << c.reply;
+    EXPECT_EQ(parsed.type, c.type) << c.reply;
+  }
+}
+
+using PollOnceTest = BridgeTest;
+
+TEST_F(PollOnceTest, AFaultyServiceOrAddressFailsThePollAndLeavesNoCommand) {
+  const std::string command = R"({"command":{"id":"7","type":"LIST_FILES"}})";
+  const struct {
+    int status;
+    std::string body;
+    nlohmann::json faults;
+  } services[] = {
+      {401, R"({"error":"bad key"})", nlohmann::json::object()},
+      {500, "<html><body>502 Bad Gateway</body></html>", nlohmann::json::object()},
+      {200, "", {{"bodySize", 10 << 20}}}, // 10 MiB of zero bytes
+      {200, command, {{"sendBytes", 20}}}, // closes in the middle of the body
+      {-1, "", nlohmann::json::object()},  // closes without a reply
+  };
+  for (const auto& service : services) {
+    Answer("/api/bridge/command/next", service.status, service.body, service.faults);
+    for (const std::string& base : {BaseUrl(), UnreachableBaseUrl(), std::string("not a url")}) {
+      pollCommandOnce(bridgeState().ClaimPoll(0, 0).value(), base, "K");
+      EXPECT_FALSE(bridgeState().TakePendingCommand().has_value()) << base << service.body;
+    }
+  }
+}
+
+class UpdateCheckTest : public BridgeTest {
+protected:
+  void CheckAgainst(const std::string& reply) {
+    Answer("/api/plugin/version", 200, reply);
+    Register();
+    StartUpdateCheck();
+    ASSERT_EQ(RunBackgroundTasks(), 1u) << "a check that ended lets the next one start";
+  }
+};
+
+TEST_F(UpdateCheckTest, NoticeOnlyForANumericallyNewerVersion) {
+  EXPECT_EQ(UpdateNotice(), "") << "no check has completed yet";
+  const char* notNewer[] = {"1.6.18", "1.6.9", "1.5.99", "0.9", "v2.0", "beta", "2", "1.x.9", ""};
+  for (const char* version : notNewer) {
+    bridgeState().StoreLatestVersion(version);
+    EXPECT_EQ(UpdateNotice(), "") << version;
+  }
+  const char* newer[] = {"1.6.19", "1.7",        "2.0.0",          "1.10.0",
+                         " 1.7",   "+1.7.0-rc1", "1.6.99999999999"};
+  for (const char* version : newer) {
+    bridgeState().StoreLatestVersion(version);
+    EXPECT_EQ(UpdateNotice(),
+              std::string("TideLoom plugin v") + version +
+                  " is available \xE2\x80\x94 download at tideloom.app/guide#plugin")
+        << version;
+  }
+}
+
+TEST_F(UpdateCheckTest, CheckReadsTheVersionTheServiceAnnouncesAndKeepsTheLastGoodOne) {
+  CheckAgainst(R"({"version":"1.7.0"})");
+  EXPECT_EQ(Requests().at(0).method, "GET");
+  EXPECT_EQ(Requests().at(0).target, "/api/plugin/version");
+  EXPECT_EQ(bridgeState().LatestVersion(), "1.7.0");
+  for (const char* reply : {R"({"version": "2.0.0"})", R"({"version":"2.0.0)", "<html/>", ""}) {
+    CheckAgainst(reply);
+    EXPECT_EQ(bridgeState().LatestVersion(), "1.7.0") << reply;
+  }
 }
 
 } // namespace

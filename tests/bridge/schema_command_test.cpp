@@ -1,3 +1,5 @@
+// A GET_SCHEMA command from its wait for the target file through the Live Push script's start to
+// the upload that answers it.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -6,11 +8,13 @@
 #include "bridge/live_push_upload.h"
 #include "bridge/schema_command.h"
 #include "bridge_fixture.h"
+#include "temp_folder.h"
 
 namespace tideloom {
 
 namespace {
 
+namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using ScriptStart = std::pair<std::string, std::string>;
 
@@ -18,13 +22,18 @@ constexpr const char* kTimeoutMessage =
     "\"Sales\" was not the active FileMaker file within 30 seconds. Make sure the file is open "
     "and try again.";
 
+// Bytes that a text-mode path would mangle: NUL, CR LF, 0xFF, and an XML prolog.
+constexpr char kSchemaRaw[] =
+    "<?xml version=\"1.0\"?>\r\n<FMSaveAsXML>\0\xff\xE2\x80\x94</FMSaveAsXML>\n";
+const std::string kSchemaBytes(kSchemaRaw, sizeof kSchemaRaw - 1);
+
 class SchemaCommandTest : public BridgeTest {
 protected:
   void SetUp() override {
     BridgeTest::SetUp();
     Register("K");
     bridgeState().SetRegisteredFileName("Registered");
-    fakeHost().currentFileName = "Other";
+    fakeHost.currentFileName = "Other";
   }
 
   void Queue(const std::string& id, const std::string& body, int64_t atMs = 0) {
@@ -32,30 +41,44 @@ protected:
     DispatchCommand({id, "GET_SCHEMA", body, BaseUrl(), "K"}, FakeHostCalls());
   }
 
+  // A wait as a command leaves it, without the records that come with it.
+  static void PendCommand(const std::string& target) {
+    bridgeState().QueueSchemaWait("s1", target, 0);
+  }
+
+  static std::string OpenCommandTarget() { return bridgeState().ReadSchemaWait().targetFile; }
+
   // The command a Live Push upload from `fileName` would complete; it is taken by the asking.
   static std::string CommandAnsweredFrom(const std::string& fileName) {
     return PrepareLivePushUpload("/x.xml", fileName).commandId;
   }
 
+  // TideLoom.LivePush called from a script running in `currentFile`.
+  static std::string Push(const std::string& path, const std::string& currentFile) {
+    return LivePush(path, [currentFile] { return currentFile; });
+  }
+
   static Json Body(const RecordedRequest& request) { return Json::parse(request.body); }
+
+  TempFolder folder;
 };
 
 TEST_F(SchemaCommandTest, ScriptStartsWhenTheFileBecomesActiveInAnyAsciiCaseOnly) {
   Queue("s1", R"({"fileName":"sales"})");
   Sent();
   for (const char* current : {"Other", "Sales.fmp12", "Sales ", "S\xC3\xA1les"}) {
-    fakeHost().currentFileName = current;
+    fakeHost.currentFileName = current;
     IdleAt(10'000);
   }
   EXPECT_TRUE(Sent().empty());
   EXPECT_EQ(Polls(), 1u) << "a wait that goes on leaves the idle call its other work";
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
 
-  fakeHost().currentFileName = "SALES";
+  fakeHost.currentFileName = "SALES";
   IdleAt(20'000);
   const auto sent = Sent();
   EXPECT_EQ(Polls(), 1u) << "the call that starts the script does nothing else";
-  EXPECT_EQ(fakeHost().scriptStarts, (std::vector<ScriptStart>{{"", "TideLoom Live Push"}}));
+  EXPECT_EQ(fakeHost.scriptStarts, (std::vector<ScriptStart>{{"", "TideLoom Live Push"}}));
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].body, R"({"licenseKey":"K","code":"LR_SCRIPT_TRIGGER","status":"received",)"
                           R"("message":"Triggering \"TideLoom Live Push\" in \"sales\"..."})");
@@ -64,21 +87,21 @@ TEST_F(SchemaCommandTest, ScriptStartsWhenTheFileBecomesActiveInAnyAsciiCaseOnly
                           "FileMaker to run \\\"TideLoom Live Push\\\"...\"}");
   IdleAt(90'000);
   EXPECT_TRUE(Sent().empty()) << "a started script has no time limit";
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 1u);
+  EXPECT_EQ(fakeHost.scriptStarts.size(), 1u);
   EXPECT_EQ(CommandAnsweredFrom("Sales"), "s1") << "the script's upload completes the command";
 }
 
 TEST_F(SchemaCommandTest, BusyHostDelaysTheStartAndAWaitInVainEndsJustAfterThirtySeconds) {
-  fakeHost().currentFileName = "Sales";
+  fakeHost.currentFileName = "Sales";
   Queue("s1", R"({"fileName":"Sales"})", 1'000);
   Sent();
   IdleAt(5'000, 2);
   IdleAt(31'000, 3);
   EXPECT_TRUE(Sent().empty()) << "exactly 30 s is still within the limit";
   IdleAt(45'000, 1);
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 1u) << "a quiet match ends the wait however late";
+  EXPECT_EQ(fakeHost.scriptStarts.size(), 1u) << "a quiet match ends the wait however late";
 
-  fakeHost().scriptStarts.clear();
+  fakeHost.scriptStarts.clear();
   Queue("s2", R"({"fileName":"Sales"})", 100'000);
   Sent();
   const std::size_t polls = Polls();
@@ -96,7 +119,7 @@ TEST_F(SchemaCommandTest, BusyHostDelaysTheStartAndAWaitInVainEndsJustAfterThirt
             Json({{"licenseKey", "K"}, {"status", "failed"}, {"error", kTimeoutMessage}}));
   EXPECT_FALSE(bridgeState().ReadSchemaWait().waiting);
   EXPECT_EQ(CommandAnsweredFrom("Sales"), "");
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
 }
 
 TEST_F(SchemaCommandTest, ScriptIsTriedInTheCurrentFileThenByNameThenUnderItsSecondName) {
@@ -130,14 +153,14 @@ TEST_F(SchemaCommandTest, ScriptIsTriedInTheCurrentFileThenByNameThenUnderItsSec
       {{-3, -1202}, {current, byName}, true, couldNotStart("-1202")},
       {{104, 104, 1, -32768}, {current, byName, current2, byName2}, true, couldNotStart("-32768")},
   };
-  fakeHost().currentFileName = "SALES";
+  fakeHost.currentFileName = "SALES";
   for (const Case& c : cases) {
-    fakeHost().scriptStarts.clear();
-    fakeHost().scriptStartAnswers = c.answers;
+    fakeHost.scriptStarts.clear();
+    fakeHost.scriptStartAnswers = c.answers;
     Queue("s9", R"({"fileName":"Sales"})");
     Sent();
     IdleAt(1'000);
-    EXPECT_EQ(fakeHost().scriptStarts, c.starts) << c.message;
+    EXPECT_EQ(fakeHost.scriptStarts, c.starts) << c.message;
     const auto sent = Sent();
     ASSERT_EQ(sent.size(), c.failed ? 3u : 2u) << c.message;
     EXPECT_EQ(CommandAnsweredFrom("Sales"), c.failed ? "" : "s9") << c.message;
@@ -162,7 +185,7 @@ TEST_F(SchemaCommandTest, SecondCommandReplacesTheFirstWhichIsNeverAnswered) {
   IdleAt(60'000);
   for (const RecordedRequest& request : Sent())
     EXPECT_EQ(request.target.find("/s1/"), std::string::npos) << request.target;
-  EXPECT_EQ(fakeHost().scriptStarts.size(), 1u);
+  EXPECT_EQ(fakeHost.scriptStarts.size(), 1u);
   EXPECT_EQ(CommandAnsweredFrom("Other"), "s2");
 }
 
@@ -175,7 +198,105 @@ TEST_F(SchemaCommandTest, WaitAnsweredByAnUploadAlreadyEndsQuietly) {
   EXPECT_TRUE(Sent().empty()) << "no time-out is reported for an answered command";
   EXPECT_EQ(Polls(), 1u) << "the idle call goes on with its other work";
   EXPECT_FALSE(bridgeState().ReadSchemaWait().waiting);
-  EXPECT_TRUE(fakeHost().scriptStarts.empty());
+  EXPECT_TRUE(fakeHost.scriptStarts.empty());
+}
+
+using LivePushTest = SchemaCommandTest;
+
+TEST_F(LivePushTest, EmptyPathIsRefusedBeforeAnythingElse) {
+  PendCommand("Sales");
+  EXPECT_EQ(LivePush("", [] { return std::string("Sales"); }), "ERROR: posixPath is empty.");
+  EXPECT_EQ(HeldBackgroundTasks(), 0u);
+  EXPECT_EQ(OpenCommandTarget(), "Sales");
+}
+
+TEST_F(LivePushTest, MatchedUploadSendsTheBytesDeletesTheCopyAndCompletesTheCommand) {
+  PendCommand("sales");
+  const std::string path =
+      folder.Write("Sch\xC3\xA9ma \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x84.xml", kSchemaBytes);
+  EXPECT_EQ(Push(path, "Sales.fmp12"), "OK");
+  EXPECT_EQ(OpenCommandTarget(), "") << "the command is taken before the upload runs";
+  EXPECT_TRUE(Requests().empty()) << "the host's thread must not wait for the network";
+
+  const auto requests = Sent();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].target, "/api/live/ingest/K?filename=sales.fmp12.xml");
+  EXPECT_EQ(HeaderValue(requests[0], "Content-Type"), "application/octet-stream");
+  EXPECT_EQ(requests[0].body, kSchemaBytes);
+  EXPECT_EQ(requests[1].target, "/api/bridge/command/s1/complete");
+  EXPECT_EQ(requests[1].body, R"({"licenseKey":"K","status":"completed"})");
+  EXPECT_TRUE(fs::is_empty(folder.root)) << "the copy is deleted";
+
+  PendCommand("Sales");
+  EXPECT_EQ(Push(folder.Write("other.xml", kSchemaBytes), "Other"), "OK");
+  const auto unmatched = Sent();
+  ASSERT_EQ(unmatched.size(), 1u) << "an upload that answers nothing completes nothing";
+  EXPECT_EQ(unmatched[0].target, "/api/live/ingest/K?filename=Other.fmp12.xml");
+}
+
+TEST_F(LivePushTest, UploadIsNamedAfterTheMatchedTargetElseTheCurrentOrRegisteredFile) {
+  struct Case {
+    const char* target; // empty: no command waits
+    const char* current;
+    const char* registered;
+    bool matches;
+    const char* uploadName;
+  };
+  const Case cases[] = {
+      {"SALES", "sales", "", true, "SALES.fmp12.xml"},
+      {"Sales.fmp12", "Sales", "", true, "Sales.fmp12.fmp12.xml"},
+      {"Sales", "sales.fmp12", "", true, "Sales.fmp12.xml"},
+      {"Sales.FMP12", "Sales", "", false, "Sales.fmp12.xml"},
+      {"Sales", "Sales ", "", false, "Sales%20.fmp12.xml"},
+      {"a.fmp12.fmp12", "A.FMP12", "", true, "a.fmp12.fmp12.fmp12.xml"},
+      {".fmp12", "", "", false, "schema.fmp12.xml"},
+      {"Sales", "Inv-2024_a.b~c (\xC3\xBC)", "", false, "Inv-2024_a.b~c%20%28%C3%BC%29.fmp12.xml"},
+      {"Sales", "", "Reg File", false, "Reg%20File.fmp12.xml"},
+      {"", "Current", "Reg File", false, "Reg%20File.fmp12.xml"},
+      {"", "", "", false, "schema.fmp12.xml"},
+  };
+  Register("a b/c?\xC3\xA9");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.target) + " / " + c.current);
+    bridgeState().ForgetSchemaCommand();
+    if (*c.target != '\0') PendCommand(c.target);
+    bridgeState().SetRegisteredFileName(c.registered);
+    const LivePushUpload upload = PrepareLivePushUpload("/x.xml", c.current);
+    EXPECT_EQ(upload.commandId, c.matches ? "s1" : "");
+    EXPECT_EQ(OpenCommandTarget(), c.matches ? "" : c.target);
+    EXPECT_EQ(upload.uploadUrl,
+              BaseUrl() + "/api/live/ingest/a%20b%2Fc%3F%C3%A9?filename=" + c.uploadName);
+    EXPECT_EQ(upload.licenseKey, "a b/c?\xC3\xA9") << "the completion carries the key as it is";
+  }
+}
+
+// The outcome goes to the service only: the reader's or the HTTP layer's message. The copy is
+// deleted all the same, but a folder given as the copy is never removed.
+TEST_F(LivePushTest, FailedUploadFailsTheMatchedCommandAndStillDeletesOnlyTheCopy) {
+  PendCommand("Sales");
+  const std::string missing = folder.Utf8(folder.root / "missing.xml");
+  EXPECT_EQ(Push(missing, "Sales"), "OK");
+  const auto requests = Sent();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].target, "/api/bridge/command/s1/complete");
+  EXPECT_EQ(Json::parse(requests[0].body),
+            Json({{"licenseKey", "K"},
+                  {"status", "failed"},
+                  {"error", "Upload failed: Cannot open file: " + missing}}));
+  PendCommand("Sales");
+  EXPECT_EQ(Push(folder.Utf8(folder.root), "Sales"), "OK");
+  Sent();
+  EXPECT_TRUE(fs::is_directory(folder.root));
+
+  const std::string path = folder.Write("Sales.xml", kSchemaBytes);
+  UploadLivePushFile({UnreachableBaseUrl() + "/api/live/ingest/K?filename=Sales.fmp12.xml", path,
+                      "Sales", "s1", BaseUrl(), "K"});
+  EXPECT_TRUE(fs::is_empty(folder.root));
+  const auto completion = Json::parse(Requests().back().body);
+  EXPECT_EQ(completion["status"], "failed");
+  const std::string error = completion["error"];
+  EXPECT_TRUE(error.starts_with("Upload failed: ") && error.size() > 15) << error;
 }
 
 } // namespace

@@ -1,15 +1,179 @@
-// The schema snapshot as a solution sees it through TideLoom.GetSchema: the fast route through
-// the fields query, the route through TableNames and FieldNames, and the names in between.
+// What a solution sees of its files through the plug-in. TideLoom.ListFiles and
+// TideLoom.DebugContext (and the bridge's LIST_FILES and DEBUG_CONTEXT) report the files, windows
+// and bridge visible from a context; TideLoom.GetSchema reads the schema by the fields query or
+// by TableNames and FieldNames. And in between: how a window title or database entry becomes a
+// file name, and how a name is written into a calculation.
 #include <gtest/gtest.h>
+
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
+#include <vector>
 
-#include "host_solution_fixture.h"
+#include "fmwrapper/fmhost_api.h"
+#include "hostapi/evaluation.h"
+#include "schema/context_report.h"
 #include "schema/schema_snapshot.h"
 
 namespace tideloom {
 
 namespace {
+
+// Tests that ask the host stand-in: a solution written as JSON in the test, evaluators bound to
+// its files, and what the bridge tells the report, as a registered plug-in would have it.
+class HostSolutionTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    fmhost::ResetHost();
+    liveObjectsBefore_ = fmhost::LiveHostObjects();
+  }
+  void TearDown() override {
+    for (HostExprEnv* environment : environments_)
+      fmhost::DeleteEnvironment(environment);
+    // Every host text and value the plug-in made on the way was deleted again.
+    EXPECT_EQ(fmhost::LiveHostObjects(), liveObjectsBefore_);
+  }
+
+  static void Load(std::string_view solutionJson) {
+    fmhost::UseSolution(fmhost::ParseSolution(std::string(solutionJson)));
+  }
+  // Evaluation in `fileName`'s context; its environment is deleted when the test ends.
+  Evaluator In(const std::string& fileName) {
+    return EvaluatorIn(environments_.emplace_back(fmhost::NewEnvironmentFor(fileName)));
+  }
+  // Evaluation outside any context: every expression reads as empty.
+  static Evaluator NoContext() { return EvaluatorIn(nullptr); }
+
+  BridgeReportView bridge;
+
+private:
+  std::vector<HostExprEnv*> environments_;
+  std::size_t liveObjectsBefore_ = 0;
+};
+
+TEST(FileNameNormalisation, WindowTitleIsCutBeforeParenthesisThenDashThenExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Sales - Invoices (Detail)", "Sales"},
+      {"Sales (Copy - 2)", "Sales"},
+      {"Sales - Copy - 2", "Sales"},
+      {"Sales-Invoices(Detail)", "Sales-Invoices(Detail)"},
+      {"  Sales  ", "  Sales  "},
+      {"Inventory.FmP12", "Inventory"}, // in any letter case
+      {"Inventory.FMP12 (2)", "Inventory"},
+      {"a.fmp12", "a"},
+      {".FMP12", ".FMP12"}, // unless it is all there is
+      {"Inventory.fmp12.bak", "Inventory.fmp12.bak"},
+      {"Sales.fmp12 ", "Sales.fmp12 "},
+      {"", ""},
+  };
+  for (const auto& [title, name] : cases)
+    EXPECT_EQ(NormalizeFileName(title), name) << title;
+}
+
+TEST(CalculationLiteral, QuotesBackslashesAndPilcrowsAreEscapedAndOtherBytesPassUnchanged) {
+  EXPECT_EQ(QuoteCalcText(""), "\"\"");
+  EXPECT_EQ(QuoteCalcText("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(QuoteCalcText("Para\xC2\xB6\xC2\xB6"), "\"Para\\\xC2\xB6\\\xC2\xB6\"");
+  // Only the pair C2 B6 is a pilcrow: a lone C2, or B6 after another lead byte, is not.
+  const std::string text = "\xC3\xA4\xE6\x97\xA5\xC2\xA7\xC3\xB6\xC2\r\n\t\x01'";
+  EXPECT_EQ(QuoteCalcText(text), "\"" + text + "\"");
+  EXPECT_EQ(QuoteCalcText("end\xC2"), "\"end\xC2\"");
+}
+
+constexpr const char* kOffice = R"json({
+  "account": "Admin", "privilegeSet": "[Full Access]",
+  "activeFile": "Sales",
+  "windows": ["Sales - Invoices (Detail)", "sales", "Inventory.FMP12 (2)", "\u00c4rzte", "  ", "\t"],
+  "files": [
+    {"name": "Sales", "databaseName": "Sales.fmp12",
+     "scripts": [{"name": "Start"}, {"name": "TideLoom Live Push"}]},
+    {"name": "Inventory", "databaseName": "Inventory.FMP12",
+     "scripts": [{"name": "Tide Loom Live Push"}, {"name": "TideLoom Live Push 2"}]},
+    {"name": "Dot", "databaseName": ".fmp12"},
+    {"name": "\u00c4rzte", "databaseName": "\u00e4rzte.fmp12"},
+    {"name": "Q\"uote\\B\u00e4ck\u00b6s", "scripts": [{"name": "Other"}, {"name": "TideLoom Live Push"}]}
+  ]
+})json";
+
+constexpr std::string_view kOfficeFiles =
+    "Sales\nSales - Invoices (Detail)\nInventory\nInventory.FMP12 (2)\n\xC3\x84rzte\n.fmp12\n"
+    "\xC3\xA4rzte\nQ\"uote\\B\xC3\xA4"
+    "ck\xC2\xB6s";
+
+class FileList : public HostSolutionTest {};
+
+// The registered file comes second, even when nothing else shows it or nothing is visible.
+TEST_F(FileList, CurrentFileThenRegisteredThenWindowsThenDatabasesEachNameOnce) {
+  Load(kOffice);
+  EXPECT_EQ(ListOpenFiles(In("Sales"), bridge.registeredFileName), kOfficeFiles);
+  EXPECT_EQ(ListOpenFiles(In("Sales"), "Remote Ledger"),
+            "Sales\nRemote Ledger\n" + std::string(kOfficeFiles.substr(6)));
+  EXPECT_EQ(ListOpenFiles(In("Inventory"), "  INVENTORY\r\n").substr(0, 16), "Inventory\nSales\n");
+  EXPECT_EQ(ListOpenFiles(NoContext(), ""), "");
+  EXPECT_EQ(ListOpenFiles(NoContext(), "Remote"), "Remote");
+  // The file a calculation runs in is always visible.
+  Load(R"({"files": [{"name": "Sales", "failing": {"WindowNames": 100, "DatabaseNames": 100}}]})");
+  EXPECT_EQ(ListOpenFiles(In("Sales"), ""), "Sales");
+}
+
+class ContextReport : public HostSolutionTest {};
+
+constexpr std::string_view kOfficeListsJson =
+    R"json("windowNames":["Sales - Invoices (Detail)","sales","Inventory.FMP12 (2)","Ärzte","  ","\t"],)json"
+    R"("databaseNames":["Sales.fmp12","Inventory.FMP12",".fmp12","ärzte.fmp12","Q\"uote\\Bäck¶s"],)"
+    R"json("activeFiles":["Sales","Sales - Invoices (Detail)","Inventory","Inventory.FMP12 (2)",)json"
+    R"("Ärzte",".fmp12","ärzte","Q\"uote\\Bäck¶s"],)";
+
+TEST_F(ContextReport, WithoutTargetDescribesTheCurrentFileAndTheBridge) {
+  Load(kOffice);
+  bridge = {"http://127.0.0.1:8787", "Sales", "Inventory", true, true};
+  EXPECT_EQ(BuildContextDebug(In("Sales"), "", bridge),
+            R"({"pluginVersion":"1.6.18","registered":true,"baseUrl":"http://127.0.0.1:8787",)"
+            R"("registeredFile":"Sales","pendingTarget":"Inventory","pendingSchemaReady":true,)"
+            R"("currentFile":"Sales","targetFile":"Sales",)"
+            R"json("windowName":"Sales - Invoices (Detail)","account":"Admin",)json"
+            R"("privilegeSet":"[Full Access]",)" +
+                std::string(kOfficeListsJson) +
+                R"("targetScriptNames":["Start","TideLoom Live Push"],"livePushVisible":"1"})");
+}
+
+// A target is shown as given and queried without its extension; only a line that is exactly the
+// script's name counts; a target that is not open lists the current file's scripts.
+TEST_F(ContextReport, TargetIsShownAsGivenWithItsScriptsAndWhetherLivePushIsVisible) {
+  Load(kOffice);
+  const struct {
+    std::string target;
+    nlohmann::json scripts;
+    const char* livePushVisible;
+  } cases[] = {
+      {"Inventory.fmp12", {"Tide Loom Live Push", "TideLoom Live Push 2"}, "0"},
+      {"Gone", {"Start", "TideLoom Live Push"}, ""},
+      {"Q\"uote\\B\xC3\xA4"
+       "ck\xC2\xB6s",
+       {"Other", "TideLoom Live Push"},
+       "1"},
+  };
+  for (const auto& c : cases) {
+    const auto report = nlohmann::json::parse(BuildContextDebug(In("Sales"), c.target, bridge));
+    EXPECT_EQ(report["targetFile"], c.target);
+    EXPECT_EQ(report["targetScriptNames"], c.scripts) << c.target;
+    EXPECT_EQ(report["livePushVisible"], c.livePushVisible) << c.target;
+    EXPECT_EQ(report["registered"], false);
+  }
+}
+
+TEST_F(ContextReport, WithoutEnvironmentOnlyTheBridgeIsReported) {
+  bridge = {"https://x.test/\"q\"\\", "", "Pending \xC3\xA4\x01", false, false};
+  EXPECT_EQ(BuildContextDebug(NoContext(), "", bridge),
+            R"({"pluginVersion":"1.6.18","registered":false,"baseUrl":"https://x.test/\"q\"\\",)"
+            R"("registeredFile":"","pendingTarget":"Pending ä\u0001","pendingSchemaReady":false,)"
+            R"("currentFile":"","targetFile":"","windowName":"","account":"","privilegeSet":"",)"
+            R"("windowNames":[],"databaseNames":[],"activeFiles":[],"targetScriptNames":[],)"
+            R"("livePushVisible":""})");
+  const auto report = nlohmann::json::parse(BuildContextDebug(NoContext(), "X", bridge));
+  EXPECT_EQ(report["targetFile"], "X");
+}
 
 // Two files; Sales has a helper table (Sys...) and a table without fields, which the fields
 // query leaves out.
