@@ -4,6 +4,8 @@
 #include <thread>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "relay_test_fixture.h"
 
 using nlohmann::json;
@@ -195,4 +197,19 @@ TEST_F(RelayTest, RestartKeepsQueuedAndInFlightCommandsAndTheLog) {
   EXPECT_EQ(first.at("events").size(), 1u);
   EXPECT_EQ(first.at("last"), lastSeq + 1);
   EXPECT_EQ(Get("/dev/events?since=-1").status, 400);
+}
+
+// Earlier relays kept a command's XML in its row; their files must still hand it out.
+TEST_F(RelayTest, ContentsKeptInTheCommandRowOfAnEarlierRelayAreHandedOut) {
+  const std::string id = Queue({{"licenseKey", "K1"}, {"type", "SET_CLIPBOARD"}});
+  StopRelay();
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((data.path / "relay-data" / "relay.db").string().c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(
+      sqlite3_exec(db, "UPDATE commands SET xml_content = '<old/>'", nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  sqlite3_close(db);
+  StartRelay();
+  EXPECT_EQ(Poll("K1").json().at("command").at("xmlContent"), "<old/>");
+  EXPECT_EQ(Command(id).at("xmlContent"), "<old/>");
 }
