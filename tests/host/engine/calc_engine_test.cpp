@@ -19,8 +19,6 @@ TEST_F(NameFunctionsTest, GetListsCharAndPatternCountAnswerFromTheSolutionAndThe
   ExpectAll({
       {"Get(FileName)", "Sales"},
       {"get ( filename )", "Contacts", 0, "contacts.FMP12"},
-      {"Get ( AccountName )", "Admin"},
-      {"Get ( PrivilegeSetName )", "[Full Access]"},
       {"Get ( PersistentID )", "7A3F9C2E1B5D4E8F9A0B1C2D3E4F5A6B"},
       {"Get ( WindowName )", "Sales - Invoices (Detail)"},
       {"Get ( NoSuchThing )", "", kCalcErrorGetParameter},
@@ -31,13 +29,7 @@ TEST_F(NameFunctionsTest, GetListsCharAndPatternCountAnswerFromTheSolutionAndThe
       {"DatabaseNames ( \"Inventory\" )", "Sales.fmp12\rContacts.fmp12\rInventory"},
       {"WindowNames ( \"Nowhere\" )", "", kCalcErrorFileMissing},
       {"DatabaseNames ( \"Nowhere\" )", "", kCalcErrorFileMissing},
-      {"TableNames ( \"Contacts\" )", "People\rCompanies\rAddresses"},
       {"FieldNames ( \"Inventory\" ; \"products\" )", "Id\rSku\rName\rPrice\rInStock\rPicture"},
-      {"ScriptNames ( Get ( FileName ) )",
-       "TideLoom Live Push\rOpen Invoice\rPrint Invoice\rSend Reminder Emails\rNightly Export"},
-      {"LayoutNames ( \"Inventory.fmp12\" )", "Products\rStock Movements"},
-      {"ValueListNames ( \"CONTACTS\" )", "Countries\rCompanies"},
-      {"PrivilegeSetNames ( \"Inventory\" )", "[Full Access]\rWarehouse"},
       {"CustomFunctionNames ( \"Inventory\" )", ""},
       {"CustomFunctionNames ( )", "FormatCurrency\rInvoiceAge"}, // the context file's
       {"CustomFunctionNames", "FormatPhone", 0, "Contacts"},
@@ -77,34 +69,14 @@ protected:
   OverrideTest() : EngineTest(kOddNamesSolutionJson) {}
 };
 
-TEST_F(OverrideTest, QuestionMarkAndFailingApplyToTheFileAFunctionIsAskedAbout) {
-  // Café lists CustomFunctionNames as "?" and LayoutNames as failing with 100.
+// The lists of the context file and of the files asked about show in the schema tests; a plug-in
+// function's override comes from the file the calculation runs in.
+TEST_F(OverrideTest, QuestionMarkAppliesToTheFileAFunctionIsAskedAbout) {
   EXPECT_EQ("?", Text("CustomFunctionNames ( \"Caf\xC3\xA9\" )", "Back\\Slash"));
   EXPECT_EQ("", Text("CustomFunctionNames ( )", "Back\\Slash"));
-  EXPECT_EQ("?", Text("CustomFunctionNames"));
-  EXPECT_EQ(100, Error("LayoutNames ( Get ( FileName ) )"));
-  EXPECT_EQ("", Text("LayoutNames ( \"back\\\\slash.fmp12\" )"));
-  solution->files[1].failing["ScriptNames"] = 8;
   solution->files[1].questionMark.push_back("TideLoom.Anything");
-  EXPECT_EQ(8, Error("scriptnames ( \"Back\\\\Slash\" )"));
-  EXPECT_EQ("Say \"Hi\"\rA\\B", Text("ScriptNames ( \"Caf\xC3\xA9\" )", "Back\\Slash"));
   EXPECT_EQ("?", Text("TideLoom.Anything ( 1 )", "Back\\Slash"));
-}
-
-TEST_F(OverrideTest, OddNamesSurviveTheLists) {
-  EXPECT_EQ("Caf\xC3\xA9", Text("Get ( FileName )"));
-  EXPECT_EQ("Zo\xC3\xAB \"QA\" Tester", Text("Get ( AccountName )"));
-  EXPECT_EQ("Men\xC3\xBC & \"Specials\"\rEmpty", Text("TableNames ( \"CAF\xC3\xA9.fmp12\" )"));
-  EXPECT_EQ("Gr\xC3\xB6\xC3\x9F"
-            "e\rPrice <EUR>\rLine\xC2\xB6"
-            "Break\rBack\\Slash 'quoted'",
-            Text("FieldNames ( Get ( FileName ) ; \"Men\xC3\xBC & \\\"Specials\\\"\" )"));
-  EXPECT_EQ("", Text("FieldNames ( Get ( FileName ) ; \"empty\" )"));
-  EXPECT_EQ("Caf\xC3\xA9 - Men\xC3\xBC <\xC3\x9C"
-            "bersicht> (Liste)",
-            Text("WindowNames ( \"caf\xC3\xA9\" )"));
-  EXPECT_EQ("Back\\Slash", Text("WindowNames ( \"Back\\\\Slash\" )"));
-  EXPECT_EQ("Caf\xC3\xA9\rBack\\Slash.fmp12", Text("DatabaseNames"));
+  EXPECT_EQ(kCalcErrorUnknownFunction, Error("TideLoom.Anything ( 1 )"));
 }
 
 class CalcEngineTest : public EngineTest {

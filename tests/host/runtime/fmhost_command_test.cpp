@@ -1,6 +1,7 @@
 // fmhost's command line as scripts and other test suites use it: options, scenarios, output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,13 +21,6 @@ using nlohmann::json;
 struct CommandRun {
   int exitCode = -1;
   std::string out, err;
-  std::vector<std::string> OutLines() const {
-    std::vector<std::string> lines;
-    std::istringstream stream(out);
-    for (std::string line; std::getline(stream, line);)
-      lines.push_back(line);
-    return lines;
-  }
 };
 
 CommandRun RunFmhost(const std::vector<std::string>& arguments, const std::string& input = "") {
@@ -73,7 +67,7 @@ protected:
 TEST_F(FmhostCommandTest, DescribePrintsStartupResultStringsAndFunctionsAsOneJsonObject) {
   const CommandRun run = Run({"--describe"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  ASSERT_EQ(run.OutLines().size(), 1u) << run.out;
+  ASSERT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
   const json description = json::parse(run.out);
   EXPECT_EQ(description["startupResult"], 76);
   // 130 answers a lone surrogate, which comes out as U+FFFD.
@@ -145,13 +139,10 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
                                      "eval Fake.Log\n",
                                      {"--idle-times"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  const std::vector<std::string> lines = run.OutLines();
-  ASSERT_EQ(lines.size(), 5u) << run.out;
-  EXPECT_EQ(lines[0], "a#b");
-  EXPECT_EQ(lines[2].rfind("Other", 0), 0u);
-  EXPECT_EQ(lines[3], lines[2]) << "the plug-in's calculation runs in the activated file";
-  // The script the idle call started ran after it, in its own file.
-  EXPECT_EQ(lines[4], "startup,idle2,started=0,idle-end,other@" + lines[2]);
+  // The plug-in's calculation runs in the activated file, and the script the idle call started
+  // ran after it, in its own file.
+  EXPECT_EQ(run.out, "a#b\nOK\nOther.fmp12\nOther.fmp12\n"
+                     "startup,idle2,started=0,idle-end,other@Other.fmp12\n");
   EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("fmhost: idle call took "), std::string::npos) << run.err;
@@ -261,7 +252,7 @@ TEST_F(FmhostCommandTest, UsageErrorsAndBadScenariosExitWithTwoBeforeAnythingRun
   const struct {
     std::vector<std::string> arguments;
     const char* scenario;
-    const char* message;
+    std::string message;
   } cases[] = {
       {{"--bogus"}, "", "unknown option \"--bogus\""},
       {{"--api", "70000"}, "", "--api needs a 16-bit number"},
@@ -271,7 +262,8 @@ TEST_F(FmhostCommandTest, UsageErrorsAndBadScenariosExitWithTwoBeforeAnythingRun
       {{"--fail", "FM_Text_Assign:1:0"}, "", "--fail needs CALL:CODE[:N]"},
       {{"--fail", "FM_Text_Assign"}, "", "--fail needs CALL:CODE[:N]"},
       {{"--fail", "FM_Text_Assign:x"}, "", "--fail needs CALL:CODE[:N]"},
-      {{"--solution", "/no/such/solution.json"}, "", "cannot use the solution"},
+      {{"--solution", "/no/s.json"}, "", "cannot read the solution file /no/s.json"},
+      {{"--solution", FakePluginPath()}, "", FakePluginPath() + ": solution is not valid JSON"},
       {{"--run", "-"}, "eval 1\nfrobnicate\n", "line 2: unknown action \"frobnicate\""},
       {{"--run", "-"}, "idle soon\n", "line 1: \"idle\" needs milliseconds"},
       {{"--run", "-"}, "level 256\n", "line 1: \"level\" needs an idle level"},
