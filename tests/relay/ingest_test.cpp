@@ -21,8 +21,8 @@ std::string PluginForm(const std::string& name, const std::string& bytes) {
 TEST_F(RelayTest, UploadsAreStoredByteForByteUnderSafeNamesAndTiedToTheNewestSchemaCommand) {
   Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   Poll("K1"); // in flight, but no schema command: the uploads are tied to nothing
-  std::string bytes; // every byte value, three times
-  for (int i = 0; i < 3 * 256; ++i)
+  std::string bytes;
+  for (int i = 0; i < 3 * 256; ++i) // every byte value, three times
     bytes += static_cast<char>(i);
   const std::string form = "multipart/form-data; boundary=B";
   const struct {
