@@ -44,24 +44,17 @@ protected:
     fmhost::ResetHost();
     std::error_code ignored;
     std::filesystem::remove(solution_, ignored);
-    std::filesystem::remove(scenario_, ignored);
   }
   CommandRun Run(std::vector<std::string> arguments, const std::string& input = "") {
     arguments.insert(arguments.begin(),
                      {"--plugin", FakePluginPath(), "--solution", solution_.string()});
     return RunFmhost(arguments, input);
   }
-  CommandRun RunScenario(const std::string& scenario, std::vector<std::string> arguments = {}) {
-    std::ofstream(scenario_, std::ios::binary) << scenario;
-    arguments.insert(arguments.end(), {"--run", scenario_.string()});
-    return Run(arguments);
-  }
 
   const std::filesystem::path folder_ = std::filesystem::temp_directory_path();
   // Test programs may run side by side, each with the same addresses.
   const std::string unique_ = std::to_string(std::random_device{}());
   const std::filesystem::path solution_ = folder_ / ("fmhost_test_solution_" + unique_ + ".json");
-  const std::filesystem::path scenario_ = folder_ / ("fmhost_test_scenario_" + unique_ + ".txt");
 };
 
 TEST_F(FmhostCommandTest, DescribePrintsStartupResultStringsAndFunctionsAsOneJsonObject) {
@@ -127,17 +120,18 @@ TEST_F(FmhostCommandTest, ResultsPrintAsOneJsonLineEachOrAsText) {
 }
 
 TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
-  const CommandRun run = RunScenario("# a comment line\n"
-                                     "\n"
-                                     "eval Fake.Echo ( \"a#b\" )   # a trailing comment\n"
-                                     "level 2\r\n"
-                                     "eval Fake.OnIdle ( \"start:Other.fmp12/Only Other\" )\n"
-                                     "idle 0\n"
-                                     "activate Other\n"
-                                     "eval Get ( FileName )\n"
-                                     "eval Fake.Eval ( \"Get ( FileName )\" )\n"
-                                     "eval Fake.Log\n",
-                                     {"--idle-times"});
+  // Scenarios come on standard input here; the end-to-end test runs them from files.
+  const CommandRun run =
+      Run({"--idle-times", "--run", "-"}, "# a comment line\n"
+                                          "\n"
+                                          "eval Fake.Echo ( \"a#b\" )   # a trailing comment\n"
+                                          "level 2\r\n"
+                                          "eval Fake.OnIdle ( \"start:Other.fmp12/Only Other\" )\n"
+                                          "idle 0\n"
+                                          "activate Other\n"
+                                          "eval Get ( FileName )\n"
+                                          "eval Fake.Eval ( \"Get ( FileName )\" )\n"
+                                          "eval Fake.Log\n");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   // The plug-in's calculation runs in the activated file, and the script the idle call started
   // ran after it, in its own file.
@@ -146,10 +140,6 @@ TEST_F(FmhostCommandTest, AScenarioRunsItsActionsBetweenStartupAndShutdown) {
   EXPECT_NE(run.err.find("script \"Only Other\" in \"Other.fmp12\" ran"), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("fmhost: idle call took "), std::string::npos) << run.err;
-
-  const CommandRun fromInput = Run({"--run", "-"}, "eval Fake.Echo ( 7 )\n");
-  EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err;
-  EXPECT_EQ(fromInput.out, "7\n");
 }
 
 // Every row crosses the host as a plug-in's call would; a leaked host object fails the run.
@@ -189,20 +179,20 @@ TEST_F(FmhostCommandTest, CallsCrossAsUtf16WithinTheirParameterRangeAndEvaluateR
 // The scenario starts the plug-in itself, so fmhost sends no start-up of its own.
 TEST_F(FmhostCommandTest, AScenarioStartsThePluginAtWillAndScriptsItStartsRunAfterTheCalculation) {
   const CommandRun run =
-      RunScenario("eval Fake.Echo ( 1 )\n"
-                  "startup\n"
-                  "eval Fake.StartScript ( \"Nope\" )\n"
-                  "eval Fake.StartScript ( \"Gone.fmp12\" ; \"Save\" )\n"
-                  "eval Fake.StartScript ( \"Refused\" )\n"
-                  "eval Fake.StartScript ( \"Only Other\" )\n"
-                  "shutdown\n"
-                  "eval Fake.Echo ( 1 )\n"
-                  "startup\n"
-                  "eval Fake.StartScript ( \"other\" ; \"Only Other\" ) & Fake.Log\n"
-                  "activate Other\n"
-                  "eval Fake.Log & \"|\" & Get ( WindowName )\n"
-                  "activate Main\n"
-                  "eval Fake.StartScript ( \"Loop\" )\n");
+      Run({"--run", "-"}, "eval Fake.Echo ( 1 )\n"
+                          "startup\n"
+                          "eval Fake.StartScript ( \"Nope\" )\n"
+                          "eval Fake.StartScript ( \"Gone.fmp12\" ; \"Save\" )\n"
+                          "eval Fake.StartScript ( \"Refused\" )\n"
+                          "eval Fake.StartScript ( \"Only Other\" )\n"
+                          "shutdown\n"
+                          "eval Fake.Echo ( 1 )\n"
+                          "startup\n"
+                          "eval Fake.StartScript ( \"other\" ; \"Only Other\" ) & Fake.Log\n"
+                          "activate Other\n"
+                          "eval Fake.Log & \"|\" & Get ( WindowName )\n"
+                          "activate Main\n"
+                          "eval Fake.StartScript ( \"Loop\" )\n");
   EXPECT_EQ(run.exitCode, 0) << run.err;
   // Not registered before start-up nor once shut down; "Only Other" is not in the active file;
   // windows stay as the solution gives them.
