@@ -17,21 +17,15 @@ TEST_F(NameFunctionsTest, GetListsCharAndPatternCountAnswerFromTheSolutionAndThe
   const char* windows = "Sales - Invoices (Detail)\rContacts - People (List)\r"
                         "Inventory - Products (Table)\rSales - Dashboard";
   ExpectAll({
-      {"Get(FileName)", "Sales"},
       {"get ( filename )", "Contacts", 0, "contacts.FMP12"},
       {"Get ( PersistentID )", "7A3F9C2E1B5D4E8F9A0B1C2D3E4F5A6B"},
-      {"Get ( WindowName )", "Sales - Invoices (Detail)"},
       {"Get ( NoSuchThing )", "", kCalcErrorGetParameter},
       {"\"x\"", "", kCalcErrorFileMissing, "Nowhere"}, // a context file not open
-      {"WindowNames", windows},
       {"WindowNames ( )", windows},
       {"WindowNames ( \"sales.FMP12\" )", "Sales - Invoices (Detail)\rSales - Dashboard"},
-      {"DatabaseNames ( \"Inventory\" )", "Sales.fmp12\rContacts.fmp12\rInventory"},
       {"WindowNames ( \"Nowhere\" )", "", kCalcErrorFileMissing},
       {"DatabaseNames ( \"Nowhere\" )", "", kCalcErrorFileMissing},
       {"FieldNames ( \"Inventory\" ; \"products\" )", "Id\rSku\rName\rPrice\rInStock\rPicture"},
-      {"CustomFunctionNames ( \"Inventory\" )", ""},
-      {"CustomFunctionNames ( )", "FormatCurrency\rInvoiceAge"}, // the context file's
       {"CustomFunctionNames", "FormatPhone", 0, "Contacts"},
       {"TableNames ( \"\" )", "", kCalcErrorFileMissing},
       {"FieldNames ( \"Contacts\" ; \"Invoices\" )", "", kCalcErrorTableMissing},
