@@ -91,7 +91,6 @@ test('bridge-api.yaml is a valid OpenAPI 3.1 document whose references all resol
   assert.equal(result.valid, true, JSON.stringify(result.errors, null, 2));
   assert.equal(validator.version, '3.1');
   assert.doesNotThrow(() => validator.resolveRefs());
-  assert.ok(documentedOperations().length > 0);
 });
 
 test('every body example in bridge-api.yaml matches its schema', () => {
