@@ -4,26 +4,16 @@
 //   node bridge_api_test.mjs docs/bridge-api.yaml NODE_MODULES path/to/tideloom-relay
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { existsSync, readFileSync } from 'node:fs';
+import { readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 import { request, startRelay } from '../relay_browser/relay_harness.mjs';
 
 const [apiPath, modules, relayProgram] = process.argv.slice(2);
-if (!relayProgram) {
-  console.error('usage: bridge_api_test.mjs DOCUMENT NODE_MODULES RELAY');
-  process.exit(2);
-}
 
-async function importModule(relativeEntry) {
-  const entry = join(modules, relativeEntry);
-  if (!existsSync(entry)) {
-    console.error(`${entry} is missing: run tests/docs/install_node_packages.sh first`);
-    process.exit(2);
-  }
-  return import(pathToFileURL(entry).href);
-}
+// From the folder tests/docs/install_node_packages.sh fills.
+const importModule = (entry) => import(pathToFileURL(join(modules, entry)).href);
 
 const { Validator } = await importModule('@seriousme/openapi-schema-validator/index.js');
 const YAML = (await importModule('yaml/dist/index.js')).default;
@@ -101,7 +91,6 @@ test('bridge-api.yaml is a valid OpenAPI 3.1 document whose references all resol
   assert.equal(result.valid, true, JSON.stringify(result.errors, null, 2));
   assert.equal(validator.version, '3.1');
   assert.doesNotThrow(() => validator.resolveRefs());
-  assert.ok(documentedOperations().length > 0);
 });
 
 test('every body example in bridge-api.yaml matches its schema', () => {

@@ -7,10 +7,6 @@ import { execFileSync } from 'node:child_process';
 import { readFileSync } from 'node:fs';
 
 const [docPath, fmhost, plugin] = process.argv.slice(2);
-if (!plugin) {
-  console.error('usage: functions_reference_test.mjs DOCUMENT FMHOST PLUGIN');
-  process.exit(2);
-}
 const doc = readFileSync(docPath, 'utf8');
 const run = (args) => execFileSync(fmhost, ['--plugin', plugin, ...args], { encoding: 'utf8' });
 const description = JSON.parse(run(['--describe']));

@@ -49,37 +49,18 @@ TEST_F(RelayTest, EachKeyHasItsOwnQueueServedOldestFirst) {
   EXPECT_EQ(Get("/dev/commands").json().at("commands").size(), 3u);
 }
 
-TEST_F(RelayTest, CompletionFinishesAnInFlightCommandExactlyOnce) {
+// A command is finished once, by its own key: a second completion is refused (and still
+// recorded), and so is one for a command never handed out, unknown or of another key.
+TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailedAndOnlyOnce) {
   const std::string done = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   const std::string broken = Queue({{"licenseKey", "K1"}, {"type", "NO_SUCH_TYPE"}});
-  Poll("K1");
-  Poll("K1");
-
-  EXPECT_EQ(Complete(done, {{"licenseKey", "K1"}, {"status", "completed"}}).status, 200);
-  EXPECT_EQ(Complete(broken, {{"licenseKey", "K1"},
-                              {"status", "failed"},
-                              {"error", "Unknown command type: NO_SUCH_TYPE"}})
-                .status,
-            200);
-  EXPECT_EQ(Command(done).at("state"), "completed");
-  EXPECT_FALSE(Command(done).at("completion").contains("error"));
-  EXPECT_EQ(Command(broken).at("completion").at("error"), "Unknown command type: NO_SUCH_TYPE");
-
-  // A second completion is refused and leaves the first outcome standing, but is still recorded.
-  EXPECT_EQ(Complete(done, {{"licenseKey", "K1"}, {"status", "failed"}}).status, 409);
-  const json view = Command(done);
-  EXPECT_EQ(view.at("state"), "completed");
-  ASSERT_EQ(view.at("completions").size(), 2u);
-  EXPECT_EQ(view.at("completions")[1].at("status"), 409);
-}
-
-TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailed) {
   const std::string lost = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   const std::string dead = Queue({{"licenseKey", "K1"}, {"type", "GET_SCHEMA"}});
   const std::string waiting = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
-  Poll("K1");
-  Poll("K1");
-  const std::string done = R"({"licenseKey":"K1","status":"completed"})";
+  for (int i = 0; i < 4; ++i)
+    Poll("K1");
+  const std::string completed = R"({"licenseKey":"K1","status":"completed"})";
+  const std::string unknownType = "Unknown command type: NO_SUCH_TYPE";
   const auto complete = [](const std::string& id) {
     return "/api/bridge/command/" + id + "/complete";
   };
@@ -91,11 +72,16 @@ TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailed) {
     int status;
     std::string reply;
   } cases[] = {
-      {complete(waiting), done, 409, R"({"error":"command was never handed out"})"},
+      {complete(done), completed, 200, R"({"id":")" + done + R"(","state":"completed"})"},
+      {complete(broken), R"({"licenseKey":"K1","status":"failed","error":")" + unknownType + "\"}",
+       200, R"({"id":")" + broken + R"(","state":"failed"})"},
+      {complete(done), R"({"licenseKey":"K1","status":"failed"})", 409,
+       R"({"error":"command is already finished: completed"})"},
+      {complete(waiting), completed, 409, R"({"error":"command was never handed out"})"},
       {complete(lost), R"({"licenseKey":"K2","status":"completed"})", 403,
        R"({"error":"command belongs to another licenseKey"})"},
-      {complete("999"), done, 404, R"({"error":"no command with id 999"})"},
-      {complete("abc"), done, 404, R"({"error":"no command with id abc"})"},
+      {complete("999"), completed, 404, R"({"error":"no command with id 999"})"},
+      {complete("abc"), completed, 404, R"({"error":"no command with id abc"})"},
       {complete(lost), R"({"licenseKey":"K1","status":"done"})", 400,
        R"({"error":"member status must be \"completed\" or \"failed\""})"},
       // For a command whose plug-in went away: back to its queue, or failed.
@@ -103,7 +89,7 @@ TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailed) {
       {page(lost, "fail"), "{}", 409, R"({"error":"command is not in flight: queued"})"},
       {page(dead, "fail"), "{}", 200, R"({"id":")" + dead + R"(","state":"failed"})"},
       {page(dead, "requeue"), "{}", 409, R"({"error":"command is not in flight: failed"})"},
-      {complete(dead), done, 409, R"({"error":"command is already finished: failed"})"},
+      {complete(dead), completed, 409, R"({"error":"command is already finished: failed"})"},
       {page("999", "fail"), "{}", 404, R"({"error":"no command with id 999"})"},
   };
   for (const auto& c : cases) {
@@ -113,6 +99,12 @@ TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailed) {
   }
   EXPECT_EQ(Poll("K1").json().at("command").at("id"), lost);
   EXPECT_EQ(Command(dead).at("completion").at("error"), "marked failed on the relay's page");
+  EXPECT_EQ(Command(broken).at("completion").at("error"), unknownType);
+  const json view = Command(done);
+  EXPECT_EQ(view.at("state"), "completed");
+  EXPECT_FALSE(view.at("completion").contains("error"));
+  ASSERT_EQ(view.at("completions").size(), 2u);
+  EXPECT_EQ(view.at("completions")[1].at("status"), 409);
 }
 
 TEST_F(RelayTest, PushesAndDiagnosticsAreTiedToTheCommandTheyAnswer) {

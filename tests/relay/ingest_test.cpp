@@ -8,13 +8,6 @@ using nlohmann::json;
 
 namespace {
 
-std::string EveryByteValue() {
-  std::string bytes(3 * 256, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<char>(i);
-  return bytes;
-}
-
 // What the plug-in's form upload sends: the key, the name, then the file's bytes.
 std::string PluginForm(const std::string& name, const std::string& bytes) {
   const std::string part = "--B\r\nContent-Disposition: form-data; name=\"";
@@ -28,7 +21,9 @@ std::string PluginForm(const std::string& name, const std::string& bytes) {
 TEST_F(RelayTest, UploadsAreStoredByteForByteUnderSafeNamesAndTiedToTheNewestSchemaCommand) {
   Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   Poll("K1"); // in flight, but no schema command: the uploads are tied to nothing
-  const std::string bytes = EveryByteValue();
+  std::string bytes;
+  for (int i = 0; i < 3 * 256; ++i) // every byte value, three times
+    bytes += static_cast<char>(i);
   const std::string form = "multipart/form-data; boundary=B";
   const struct {
     std::string query, body, contentType, stored, bytes;

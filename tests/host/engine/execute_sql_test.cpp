@@ -18,28 +18,11 @@ protected:
 };
 
 TEST_F(ExecuteSqlTest, FieldNamesOfOneTableWithDefaultSeparators) {
-  EXPECT_EQ("Id\rInvoiceId\rPaidAt\rAmount\rMethod",
-            Text("ExecuteSQL ( \"SELECT FieldName FROM FileMaker_Fields WHERE TableName = "
-                 "'Payments'\" ; \"\" ; \"\" )"));
   EXPECT_EQ("Payments,Amount,decimal,Normal\rPayments,Id,decimal,Normal",
             Sql("SELECT TableName, FieldName, FieldType, FieldClass FROM FileMaker_Fields WHERE "
                 "TableName = 'Payments' AND FieldName IN ('Id', 'Amount') ORDER BY FieldName"));
   EXPECT_EQ("Total,Calculated", Sql("SELECT FieldName, FieldClass FROM FileMaker_Fields WHERE "
                                     "FieldName = 'Total'"));
-}
-
-TEST_F(ExecuteSqlTest, TheSnapshotQueryExcludesSysTablesAndSortsWithChosenSeparators) {
-  const std::string rows =
-      Text("ExecuteSQL(\"SELECT TableName, FieldName, FieldType, FieldClass FROM FileMaker_Fields "
-           "WHERE TableName NOT LIKE 'Sys%' ORDER BY TableName, FieldName\"; \"||\"; Char(13))");
-  EXPECT_EQ(0u, rows.find("InvoiceLines||Description||varchar||Normal\r"));
-  EXPECT_NE(std::string::npos, rows.find("\rPayments||PaidAt||timestamp||Normal"));
-  EXPECT_EQ(std::string::npos, rows.find("SysSettings"));
-  EXPECT_EQ(21, std::count(rows.begin(), rows.end(), '\r')); // 22 rows, no trailing return
-  // Doubled quotes around the pattern are an SQL error, answered with "?".
-  EXPECT_EQ("?", Sql("SELECT TableName FROM FileMaker_Fields WHERE TableName NOT LIKE ''Sys%'' "
-                     "ORDER BY TableName",
-                     "\"||\" ; Char(13)"));
 }
 
 TEST_F(ExecuteSqlTest, LikeIgnoresAsciiCaseAndArgumentsBindToQuestionMarks) {

@@ -1,8 +1,6 @@
-// Reading solutions: defaults, file lookup and clear messages for malformed ones.
+// Reading solutions: defaults, file lookup and clear messages for malformed ones (and for files
+// that cannot be read, in fmhost's command-line tests).
 #include <gmock/gmock.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "engine/solution.h"
 
@@ -85,20 +83,6 @@ TEST(SolutionTest, MalformedSolutionsAreRefusedWithMessagesNamingThePlace) {
     EXPECT_THAT([&] { ParseSolution(c.json); }, ThrowsMessage<SolutionError>(StartsWith(c.message)))
         << c.json;
   }
-}
-
-TEST(SolutionTest, LoadingNamesTheFileInItsMessages) {
-  const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / "tideloom_engine_solution_test.json";
-  const std::u8string u8 = path.u8string();
-  const std::string name(u8.begin(), u8.end());
-  std::ofstream(path, std::ios::binary) << R"({"files": [{"name": "Disk"}]})";
-  EXPECT_EQ("Disk", LoadSolutionFile(name).activeFile);
-  std::ofstream(path, std::ios::binary) << R"({"files": 3})";
-  const auto load = [&] { LoadSolutionFile(name); };
-  EXPECT_THAT(load, ThrowsMessage<SolutionError>(name + ": solution: files must be an array"));
-  std::filesystem::remove(path);
-  EXPECT_THAT(load, ThrowsMessage<SolutionError>("cannot read the solution file " + name));
 }
 
 } // namespace

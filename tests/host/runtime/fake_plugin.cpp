@@ -1,7 +1,6 @@
 // A small plug-in that exercises the host the way a real one does, so that the host stand-in is
 // tested without TideLoom itself. Its functions report what they saw as their text results.
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -85,11 +84,11 @@ std::string Joined(const std::vector<std::string>& parts, const char* separator)
   return joined;
 }
 
-const char* const kNames[] = {"Fake.Echo",        "Fake.Eval",   "Fake.StartScript", "Fake.Units",
-                              "Fake.Fail",        "Fake.OnIdle", "Fake.Log",         "Fake.Mark",
-                              "Fake.ContextEval", "Fake.Pair",   "Fake.Misbehave"};
-constexpr int16_t kMin[] = {0, 1, 1, 1, 1, 1, 0, 1, 1, 2, 1};
-constexpr int16_t kMax[] = {-1, 1, 2, 1, 1, 1, 0, 1, 1, 3, 1};
+const char* const kNames[] = {
+    "Fake.Echo",   "Fake.Eval", "Fake.StartScript", "Fake.Misbehave",   "Fake.Fail",
+    "Fake.OnIdle", "Fake.Log",  "Fake.Mark",        "Fake.ContextEval", "Fake.Pair"};
+constexpr int16_t kMin[] = {0, 1, 1, 1, 1, 1, 0, 1, 1, 2};
+constexpr int16_t kMax[] = {-1, 1, 2, 1, 1, 1, 0, 1, 1, 3};
 constexpr int16_t kFirstId = 200;
 constexpr uint32_t kFlags = 0x00FFFF7E;
 
@@ -116,16 +115,9 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
     answer =
         std::to_string(args.size() == 2 ? StartScript(args[0], args[1]) : StartScript("", args[0]));
     break;
-  case 3: { // the UTF-16 units in hex
-    std::vector<std::string> hex;
-    for (const char16_t unit : Units(ParameterText(parameters, 0))) {
-      char four[8];
-      std::snprintf(four, sizeof four, "%04X", static_cast<unsigned>(unit));
-      hex.push_back(four);
-    }
-    answer = Joined(hex, " ");
+  case 3:
+    Misbehave(args[0], result);
     break;
-  }
   case 4:
     answer = "not this";
     code = static_cast<int16_t>(std::stoi(args[0]));
@@ -148,9 +140,6 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
     FM_ExprEnv_Delete(fresh, Fresh());
     break;
   }
-  case 10:
-    Misbehave(args[0], result);
-    break;
   default:
     break;
   }
