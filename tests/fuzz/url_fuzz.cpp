@@ -1,20 +1,11 @@
 // The portable URL parser on arbitrary text: no crash, and an accepted URL names http or https
 // and keeps every part within its limit.
+#include "core/ascii.h"
 #include "fuzz_input.h"
+#include "platform/text_conversion.h"
 #include "platform/url.h"
 
 using namespace tideloom;
-
-namespace {
-bool IsScheme(const std::u16string& scheme, std::u16string_view lower) {
-  if (scheme.size() != lower.size()) return false;
-  for (size_t i = 0; i < lower.size(); ++i) {
-    const char16_t c = scheme[i] >= u'A' && scheme[i] <= u'Z' ? scheme[i] + 32 : scheme[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view url(reinterpret_cast<const char*>(data), size);
@@ -24,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(error == "Failed to parse URL: " + std::string(url), "refusal without its message");
     return 0;
   }
-  Require(parsed.secure ? IsScheme(parsed.scheme, u"https") : IsScheme(parsed.scheme, u"http"),
+  Require(FoldAsciiCase(WideToUtf8(parsed.scheme)) == (parsed.secure ? "https" : "http"),
           "accepted a scheme other than http or https");
   Require(parsed.host.size() < kHostLimit, "host too long");
   Require(!parsed.path.empty() && parsed.path.size() < kPathLimit + kExtraLimit, "path length");

@@ -87,19 +87,6 @@ TEST_F(ClipboardPortTest, FormatsEnumerateInTheOrderSetAndTheEndIsNoError) {
   EXPECT_FALSE(Port().closeClipboard());
 }
 
-TEST_F(ClipboardPortTest, AZeroByteBlockCannotBeLockedAndABlockKnowsItsSize) {
-  GlobalBlock empty = Port().globalAllocMovable(0);
-  ASSERT_NE(empty, nullptr);
-  EXPECT_EQ(Port().globalLock(empty), nullptr);
-  EXPECT_EQ(Port().globalSize(empty), 0u);
-  GlobalBlock five = Port().globalAllocMovable(5);
-  EXPECT_GE(Port().globalSize(five), 5u);
-  EXPECT_NE(Port().globalLock(five), nullptr);
-  EXPECT_FALSE(Port().globalUnlock(five)) << "unlocked for good";
-  EXPECT_EQ(Port().globalFree(empty), nullptr);
-  EXPECT_EQ(Port().globalFree(five), nullptr);
-}
-
 using XmlLayoutTest = ClipboardTest;
 
 TEST_F(XmlLayoutTest, EachKeysNamesHoldTheXmlInOrderThenUnicodeTextReplacingEverything) {

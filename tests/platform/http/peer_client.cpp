@@ -39,7 +39,8 @@ std::vector<RecordedRequest> RequestsUnder(const std::string& prefix) {
   std::vector<RecordedRequest> requests;
   const nlohmann::json list = Fetch("GET", "/peer/requests?prefix=" + prefix, "");
   for (const auto& item : list.is_array() ? list : nlohmann::json::array()) {
-    requests.push_back({item["method"], item["target"], {}, Unhex(item["bodyHex"])});
+    const auto body = item["body"].get<std::vector<unsigned char>>();
+    requests.push_back({item["method"], item["target"], {}, {body.begin(), body.end()}});
     for (const auto& header : item["headers"])
       requests.back().headers.emplace_back(header[0], header[1]);
   }

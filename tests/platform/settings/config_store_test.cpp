@@ -66,15 +66,6 @@ TEST_F(ConfigStore, EachWriteIsOneExactLineEscapingOnlyQuotesAndBackslashesKeepi
   }
 }
 
-TEST_F(ConfigStore, AFileInAnotherShapeReadsAsEmptyMembersAndIsRewrittenInOurs) {
-  sandbox.setFileBytes("{\"licenseKey\": \"spaced\",\n \"baseUrl\":\"kept\"}");
-  const std::string text = ReadConfigText();
-  EXPECT_EQ(ConfigValue(text, kLicenseKeyMember), "");
-  EXPECT_EQ(ConfigValue(text, kBaseUrlMember), "kept");
-  ASSERT_TRUE(WriteConfigValue(kLicenseKeyMember, "new"));
-  EXPECT_EQ(sandbox.fileBytes(), R"({"licenseKey":"new","baseUrl":"kept"})");
-}
-
 TEST(ConfigValue, TranslatesOnlyItsTwoEscapes) {
   EXPECT_EQ(ConfigValue(R"({"k":"a\"b\\c"})", "k"), "a\"b\\c");
   EXPECT_EQ(ConfigValue(R"({"k":"a\nb\u0041"})", "k"), "anbu0041");

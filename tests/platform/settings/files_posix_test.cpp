@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -16,16 +15,15 @@
 #include "platform/text_file.h"
 #include "platform/upload.h"
 #include "settings_sandbox.h"
+#include "temp_folder.h"
 
 namespace tideloom {
 
 TEST(NoRegularFile, OnlyARegularFileIsReadOnlyUpToItsLimitAndEachReaderRefusesTheRest) {
-  const std::filesystem::path folder =
-      std::filesystem::temp_directory_path() / ("tideloom-read-" + std::to_string(::getpid()));
-  const auto pathOf = [&](const char* name) { return (folder / name).string(); };
-  std::filesystem::create_directories(folder);
-  std::ofstream(pathOf("three.txt")) << "abc";
-  std::ofstream{pathOf("empty.txt")};
+  const TempFolder folder;
+  const auto pathOf = [&](const char* name) { return (folder.root / name).string(); };
+  folder.Write("three.txt", "abc");
+  folder.Write("empty.txt", "");
   ASSERT_EQ(::mkfifo(pathOf("fifo").c_str(), 0600), 0);
   const struct {
     std::string path;
@@ -37,7 +35,7 @@ TEST(NoRegularFile, OnlyARegularFileIsReadOnlyUpToItsLimitAndEachReaderRefusesTh
       {pathOf("three.txt"), 2, FileReadFailure::kTooLarge, ""},
       {pathOf("empty.txt"), 0, FileReadFailure::kNone, ""},
       {pathOf("missing"), 9, FileReadFailure::kCannotOpen, ""},
-      {folder.string(), 9, FileReadFailure::kCannotOpen, ""},
+      {folder.root.string(), 9, FileReadFailure::kCannotOpen, ""},
       {pathOf("fifo"), 9, FileReadFailure::kCannotOpen, ""},
       {"/dev/zero", 9, FileReadFailure::kCannotOpen, ""},
       {"/dev/urandom", 9, FileReadFailure::kCannotOpen, ""},
@@ -54,7 +52,6 @@ TEST(NoRegularFile, OnlyARegularFileIsReadOnlyUpToItsLimitAndEachReaderRefusesTh
     EXPECT_EQ(error, "ERROR: Could not open file: " + c.path);
     EXPECT_EQ(HttpPostFile("nowhere", c.path).error, "Cannot open file: " + c.path);
   }
-  std::filesystem::remove_all(folder);
 }
 
 TEST(SettingsFile, ASettingsFileThatIsAFifoOrAFolderReadsAsEmpty) {
@@ -90,14 +87,10 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsFolderLookup, PrefersTheXdgConfigHome) {
+TEST_F(SettingsFolderLookup, PrefersAnAbsoluteXdgConfigHomeAndElseFallsBackToHome) {
+  SetTestEnvironment("HOME", "/home/user");
   SetTestEnvironment("XDG_CONFIG_HOME", "/xdg/config");
-  SetTestEnvironment("HOME", "/home/user");
   EXPECT_EQ(SettingsFolder(), std::filesystem::path("/xdg/config/TideLoom"));
-}
-
-TEST_F(SettingsFolderLookup, FallsBackToHomeWhenTheXdgValueIsUnsetEmptyOrRelative) {
-  SetTestEnvironment("HOME", "/home/user");
   for (const char* configHome : {static_cast<const char*>(nullptr), "", "relative/config"}) {
     SetTestEnvironment("XDG_CONFIG_HOME", configHome);
     EXPECT_EQ(SettingsFolder(), std::filesystem::path("/home/user/.config/TideLoom"));

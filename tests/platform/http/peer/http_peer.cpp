@@ -79,7 +79,7 @@ json ReadRequest(int fd, std::string& body) {
   body.erase(0, headEnd + 4);
   if (!Fill(fd, body, contentLength)) return nullptr;
   body.resize(contentLength);
-  return {{"method", method}, {"target", target}, {"headers", headers}, {"bodyHex", Hex(body)}};
+  return {{"method", method}, {"target", target}, {"headers", headers}, {"body", ByteValues(body)}};
 }
 
 int Listen(uint16_t port, uint16_t& boundPort) {
@@ -158,7 +158,7 @@ void Respond(int fd) {
     gRequests.push_back({{"method", "TLS"},
                          {"target", kTlsTarget},
                          {"headers", json::array()},
-                         {"bodyHex", Hex(hello)}});
+                         {"body", ByteValues(hello)}});
     return;
   }
   std::string body;

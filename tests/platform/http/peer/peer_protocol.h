@@ -3,24 +3,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What arrives as a TLS handshake is recorded under this target, with its first bytes as the
 // body: the path of an encrypted request cannot be read.
 inline constexpr const char* kTlsTarget = "/tls";
 
-// Bodies cross the peer's JSON control channel as lower-case hex text.
-inline std::string Hex(std::string_view bytes) {
-  std::string text;
-  for (unsigned char c : bytes)
-    text += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
-  return text;
-}
-
-inline std::string Unhex(const std::string& text) {
-  std::string bytes;
-  for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-    bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
-  return bytes;
+// Bodies cross the peer's JSON control channel as arrays of byte values: JSON text holds only
+// UTF-8, and a body may be any bytes.
+inline std::vector<unsigned char> ByteValues(std::string_view bytes) {
+  return {bytes.begin(), bytes.end()};
 }
 
 // Bytes that differ from their neighbours, so a piece sent twice or out of place shows; the
