@@ -4,8 +4,6 @@
 
 namespace tideloom {
 
-namespace {
-
 TEST(PercentEncodingTest, KeepsUnreservedBytesAndEncodesEveryOtherByte) {
   const std::pair<std::string, std::string> cases[] = {
       {"", ""},
@@ -18,7 +16,5 @@ TEST(PercentEncodingTest, KeepsUnreservedBytesAndEncodesEveryOtherByte) {
   for (const auto& [text, encoded] : cases)
     EXPECT_EQ(PercentEncode(text), encoded) << text;
 }
-
-} // namespace
 
 } // namespace tideloom

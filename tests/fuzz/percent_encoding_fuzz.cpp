@@ -1,4 +1,5 @@
 // PercentEncode writes unreserved bytes and %XX groups only, and decodes back to its input.
+#include "core/ascii.h"
 #include "core/percent_encoding.h"
 #include "fuzz_input.h"
 
@@ -8,11 +9,6 @@ namespace {
 bool IsUnreserved(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '.' || c == '_' || c == '~';
-}
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1; // lower-case hex is not what the encoder writes
 }
 } // namespace
 
@@ -27,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       continue;
     }
     Require(i + 2 < encoded.size(), "truncated %XX group");
-    const int high = HexValue(encoded[i + 1]);
-    const int low = HexValue(encoded[i + 2]);
-    Require(high >= 0 && low >= 0, "%XX group without upper-case hex");
+    const size_t high = kUpperHexDigits.find(encoded[i + 1]);
+    const size_t low = kUpperHexDigits.find(encoded[i + 2]);
+    Require(high < 16 && low < 16, "%XX group without upper-case hex");
     decoded += static_cast<char>(high * 16 + low);
     i += 2;
   }

@@ -11,37 +11,30 @@
 using namespace tideloom;
 
 namespace {
-bool RefuseThread(DetachedThreadEntry, void*) { return false; }
-
-bool GetXml(std::string_view, std::string& xml, std::string&) {
-  xml = "<fmxmlsnippet type=\"FMObjectList\"/>";
-  return true;
-}
-bool ProbeXml(std::string& typeKey, std::string&, std::string& error) {
-  typeKey = "XMSC";
-  error = "no XML";
-  return false;
-}
-bool ListFormats(std::string& listing, std::string&) {
-  listing = "XMSC";
-  return true;
-}
-bool SetXml(std::string_view, std::string_view, std::string&) { return true; }
-
 IdleHostCalls FakeHost() {
   return {[] { return std::string("Fuzz.fmp12"); },
           [] { return std::string("Fuzz\nOther"); },
           [](std::string_view target) { return "{\"file\":\"" + std::string(target) + "\"}"; },
-          GetXml,
-          ProbeXml,
-          ListFormats,
-          SetXml,
+          [](std::string_view, std::string& xml, std::string&) {
+            xml = "<fmxmlsnippet type=\"FMObjectList\"/>";
+            return true;
+          },
+          [](std::string& typeKey, std::string&, std::string& error) {
+            typeKey = "XMSC";
+            error = "no XML";
+            return false;
+          },
+          [](std::string& listing, std::string&) {
+            listing = "XMSC";
+            return true;
+          },
+          [](std::string_view, std::string_view, std::string&) { return true; },
           [](std::string_view, std::string_view) -> int16_t { return 0; }};
 }
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  startDetachedThread = RefuseThread;
+  startDetachedThread = [](DetachedThreadEntry, void*) { return false; };
   setenv("no_proxy", "*", 1);
   return 0;
 }

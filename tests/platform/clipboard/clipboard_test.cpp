@@ -1,9 +1,6 @@
-// The clipboard: what its algorithms rely on from the port, written and read byte for byte, and
-// every system call made to fail. The port is checked against whichever one the build has:
-// Windows' own calls (under Wine) or the in-process clipboard that stands in for them, so a
-// difference between the two shows. The host's XML goes under its names in order and byte for
-// byte: the host and other programs read these blocks, so a name or a byte out of place breaks
-// pasting. On every path the fixture checks that the clipboard was closed and no block was lost.
+// The clipboard port's contract, run on Windows' own calls (under Wine) and on the in-process
+// stand-in alike, then the host's XML and text byte for byte, and every system call made to fail:
+// other programs read these blocks, so a name or a byte out of place breaks pasting.
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -220,7 +217,6 @@ TEST_F(FormatListingTest, EachFormatIsOneLineOfIdTabNameInClipboardOrder) {
   PutRawItems(
       {{otherName, 0, "a"}, {"", 0x0200, "b"}, {"", 16, "\x09\x04\0\0"s}, {"", 13, "\0\0"s}});
   ASSERT_TRUE(ListClipboardFormats(listing, error)) << error;
-  // Anything after is a text format the system derives from the Unicode text.
   const std::string expected = std::to_string(FormatId(otherName)) + "\t" + otherName + "\n" +
                                "512\t\n16\tCF_LOCALE\n13\tCF_UNICODETEXT\n";
   EXPECT_EQ(listing.substr(0, expected.size()), expected);
@@ -290,19 +286,11 @@ TEST_F(ClipboardFailureTest, EachFailedStepFailsWithItsMessageAndLeavesTheOutput
   const std::string alloc = "GlobalAlloc failed", lock = "GlobalLock failed";
   const std::string setText = "SetClipboardData(CF_UNICODETEXT) failed";
   const std::string setXmss = "SetClipboardData failed for: XMSS";
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       // A refused name stops before the clipboard is opened.
       {{.refusedName = u"Win-XMSS"}, SetXml, refused + "Win-XMSS"},
       {{.refusedName = u"Win-XMSS"}, GetXml, refused + "Win-XMSS"},
       {{}, SetLongKey, refused + "Mac-" + kLongKey},
-      // A clipboard held by another program fails every operation at once; the text's block
-      // is made before opening and must be freed again.
-      {{.openFails = true}, SetXml, notOpened},
-      {{.openFails = true}, GetXml, notOpened},
-      {{.openFails = true}, Probe, notOpened},
-      {{.openFails = true}, List, notOpened},
-      {{.openFails = true}, GetText, notOpened},
-      {{.openFails = true}, SetText, notOpened},
       {{.allocationsBeforeFailure = 0}, SetText, alloc},
       {{.locksBeforeFailure = 0}, SetText, lock},
       // Only handing the block over comes after the clipboard was emptied.
@@ -321,6 +309,10 @@ TEST_F(ClipboardFailureTest, EachFailedStepFailsWithItsMessageAndLeavesTheOutput
       {{.handOversBeforeFailure = 2}, SetXml, setXmss, false, "Win-XMSS", "XMSS"},
       {{.handOversBeforeFailure = 5}, SetXml, setText, false, "Win-ScriptStep", ""},
   };
+  // A clipboard held by another program fails every operation at once; the text's block is made
+  // before opening and must be freed again.
+  for (const Operation operation : {SetXml, GetXml, Probe, List, GetText, SetText})
+    cases.push_back({{.openFails = true}, operation, notOpened});
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const Case& c = cases[i];
     SCOPED_TRACE("case " + std::to_string(i) + ": " + c.message);

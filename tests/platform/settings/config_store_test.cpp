@@ -35,14 +35,6 @@ bool FailingHalfWrite(const std::filesystem::path& path, std::string_view bytes)
 
 } // namespace
 
-TEST_F(ConfigStore, FirstRunReadsAnEmptyObjectAndCreatesTheFolder) {
-  std::error_code ignored;
-  std::filesystem::remove(sandbox.folder(), ignored);
-  EXPECT_EQ(ReadConfigText(), "{}");
-  EXPECT_TRUE(std::filesystem::is_directory(sandbox.folder()));
-  EXPECT_EQ(ConfigFilePath(), sandbox.file());
-}
-
 TEST_F(ConfigStore, EachWriteIsOneExactLineEscapingOnlyQuotesAndBackslashesKeepingTheOtherMember) {
   const struct {
     std::string_view member; // "" sets both members to `value` and `url`
