@@ -49,7 +49,6 @@ TEST(SolutionTest, MalformedSolutionsAreRefusedWithMessagesNamingThePlace) {
     const char* message;
   };
   const Case cases[] = {
-      {"{", "solution is not valid JSON: "},
       {"[]", "solution: the top level must be a JSON object"},
       {R"({"account": 5})", "solution: account must be a string"},
       {R"({"windows": "Sales"})", "solution: windows must be an array"},
