@@ -144,7 +144,6 @@ TEST_F(LoadedPluginTest, TheRecordIsReadAndWrittenAtTheHostsByteOffsets) {
   HostCallRecord made = fmhost::MakeCallRecord(0);
   std::memset(bytes, 0, sizeof bytes);
   std::memcpy(bytes + 0, &version, sizeof version);
-  bytes[13] = 0;
   std::memcpy(bytes + 56, reinterpret_cast<unsigned char*>(&made) + 56, 16);
   plugin_->Send(*reinterpret_cast<HostCallRecord*>(bytes));
   int64_t result = 0;
