@@ -214,7 +214,6 @@ TEST_F(LivePushTest, MatchedUploadSendsTheBytesDeletesTheCopyAndCompletesTheComm
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].method, "POST");
   EXPECT_EQ(requests[0].target, "/api/live/ingest/K?filename=sales.fmp12.xml");
-  EXPECT_EQ(HeaderValue(requests[0], "Content-Type"), "application/octet-stream");
   EXPECT_EQ(requests[0].body, kSchemaBytes);
   EXPECT_EQ(requests[1].target, "/api/bridge/command/s1/complete");
   EXPECT_EQ(requests[1].body, R"({"licenseKey":"K","status":"completed"})");

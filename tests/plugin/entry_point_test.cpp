@@ -44,8 +44,7 @@ protected:
 };
 
 // The functions in ID order from 100: saved calculations refer to a function by its ID, so a
-// function that moved would call another. Each is registered with the table's description;
-// prototypes and parameter counts are checked against the functions reference by the docs tests.
+// function that moved would call another.
 const char* const kFunctionsInIdOrder[] = {
     "TideLoom.Version",
     "TideLoom.SetXMLClipboard",

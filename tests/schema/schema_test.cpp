@@ -1,8 +1,6 @@
-// What a solution sees of its files through the plug-in. TideLoom.ListFiles and
-// TideLoom.DebugContext (and the bridge's LIST_FILES and DEBUG_CONTEXT) report the files, windows
-// and bridge visible from a context; TideLoom.GetSchema reads the schema by the fields query or
-// by TableNames and FieldNames. And in between: how a window title or database entry becomes a
-// file name, and how a name is written into a calculation.
+// What a solution sees of its files through the plug-in: the files, windows and bridge visible
+// from a context, the schema read by the fields query or by TableNames and FieldNames, and how a
+// name becomes a file name or is written into a calculation.
 #include <gtest/gtest.h>
 
 #include <cstddef>
