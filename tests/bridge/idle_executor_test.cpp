@@ -187,7 +187,6 @@ TEST(PollReplyTest, TellsCommandsFromNothingByTheTextAlone) {
       {R"({"command": null})", "", ""},
       // Not the null form, and without an id: ignored all the same.
       {R"({"command" : null})", "", ""},
-      {R"({"command":{"id":"1","type":"LIST_FILES"}})", "1", "LIST_FILES"},
       {R"({"command":{"id":"7","type":"X"},"previous":{"command":null}})", "", ""},
       {R"({"command":{"id":"","type":"LIST_FILES"}})", "", ""},
       {R"({"command":{"type":"LIST_FILES"}})", "", ""},

@@ -102,7 +102,6 @@ std::u16string AnswerText(const std::vector<uint16_t>& buffer) {
 // An answer is cut to the capacity, ends in a zero and leaves the units past the capacity alone.
 TEST_F(LoadedPluginTest, StringRequestsAnswerTheIdentityWithinTheBuffersCapacity) {
   const std::tuple<uint8_t, uint32_t, std::u16string> cases[] = {
-      {128, 1024, u"TideLoom"},
       {129, 1024, u"TideLoom background bridge for FileMaker"},
       {131, 1024, u"TdLm1nnYYnn"},
       {132, 1024, u"https://tideloom.app/guide#plugin"},
