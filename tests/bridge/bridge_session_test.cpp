@@ -1,5 +1,4 @@
-// The bridge's session: registering, resuming with the stored key, and shutting down with work
-// still out.
+// The bridge's session: registering, resuming with the stored key, shutting down with work out.
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>

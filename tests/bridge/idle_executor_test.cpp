@@ -109,8 +109,7 @@ TEST_F(IdleExecutorTest, EachCommandSendsItsResultAndOutcome) {
        {},
        {R"({"licenseKey":"K","xmlType":"CONTEXT_DEBUG","xmlContent":"context of Contacts","label":"FileMaker Context Debug"})",
         completed}},
-      // Asked for script steps, but only layout objects were copied: those are sent, as what
-      // they are.
+      // Asked for script steps, but only layout objects were copied: those are sent as such.
       {R"({"id":"g1","type":"GET_CLIPBOARD","xmlType":"XMSS"})",
        {.clipboardType = "XMLO", .clipboardXml = "<Layout/>"},
        {R"({"licenseKey":"K","xmlType":"XMLO","xmlContent":"<Layout/>"})", completed}},

@@ -1,5 +1,4 @@
-// A GET_SCHEMA command from its wait for the target file through the Live Push script's start to
-// the upload that answers it.
+// A GET_SCHEMA command from its wait for the target file to the Live Push upload that answers it.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 

@@ -130,17 +130,21 @@ TEST_F(FileHttpFunctions, ParametersAreCheckedInOrderBeforeAnythingIsSent) {
   EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(FileHttpFunctions, HttpPostAndPushSnapshotReturnTheReplyWhateverTheStatus) {
+TEST_F(FileHttpFunctions, HttpPostPushSnapshotAndUploadFileReturnTheReplyWhateverTheStatus) {
   ScriptPeer({{"path", Path("p")}, {"status", 500}, {"body", "{\"error\":\"busy\"}"}});
   EXPECT_EQ(Call(HttpPostFunction, {Url("p"), "not json at all"}), "{\"error\":\"busy\"}");
   ScriptPeer({{"path", Path("s")}, {"status", 200}, {"body", "ingested"}});
   folder.Write("snap.xml", "<a/>");
   EXPECT_EQ(Call(PushSnapshotFunction, {Url("s"), folder.Utf8(folder.root) + "/snap.xml"}),
             "ingested");
+  ScriptPeer({{"path", Path("up")}, {"status", 400}, {"body", "bad upload"}});
+  const std::string path = folder.Write("f.xml", "<f/>");
+  EXPECT_EQ(Call(UploadFileFunction, {Url("up"), "k", "f.xml", path}), "bad upload");
   const std::vector<RecordedRequest> sent = Sent();
-  ASSERT_EQ(sent.size(), 2u);
+  ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0].body, "not json at all");
   EXPECT_EQ(sent[1].body, "{\"content\":\"PGEvPg==\",\"filename\":\"snap.xml\"}");
+  EXPECT_EQ(sent[2].body.size(), 368u + 1 + 2 * 5 + 4);
 }
 
 TEST_F(FileHttpFunctions, PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAccepted) {
@@ -168,13 +172,6 @@ TEST_F(FileHttpFunctions, PushScriptReportsARefusalWithItsStatusAndABoundedExcer
             "ERROR: HTTP 403: " + std::string(299, 'e'));
   EXPECT_EQ(Call(PushScriptFunction, {"k", Url("short"), "XMFD"}), "ERROR: HTTP 500: down");
   EXPECT_EQ(Call(PushScriptFunction, {"k", "http//bad", "XMFD"}), "Failed to parse URL: http//bad");
-}
-
-TEST_F(FileHttpFunctions, UploadFileSendsTheFormAndReturnsTheReply) {
-  const std::string path = folder.Write("f.xml", "<f/>");
-  ScriptPeer({{"path", Path("up")}, {"status", 400}, {"body", "bad upload"}});
-  EXPECT_EQ(Call(UploadFileFunction, {Url("up"), "k", "f.xml", path}), "bad upload");
-  EXPECT_EQ(OnlyRequestUnder(prefix).body.size(), 368u + 1 + 2 * 5 + 4);
 }
 
 } // namespace

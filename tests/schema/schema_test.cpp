@@ -169,8 +169,7 @@ TEST_F(ContextReport, WithoutEnvironmentOnlyTheBridgeIsReported) {
   EXPECT_EQ(report["targetFile"], "X");
 }
 
-// Two files; Sales has a helper table (Sys...) and a table without fields, which the fields
-// query leaves out.
+// Sales has a helper table (Sys...) and a table without fields, which the fields query omits.
 constexpr const char* kSalesSolution = R"({
   "account": "J\u00fcrgen",
   "activeFile": "Sales",
