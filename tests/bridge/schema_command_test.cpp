@@ -193,13 +193,6 @@ TEST_F(SchemaCommandTest, WaitAnsweredByAnUploadAlreadyEndsQuietly) {
 
 using LivePushTest = SchemaCommandTest;
 
-TEST_F(LivePushTest, EmptyPathIsRefusedBeforeAnythingElse) {
-  bridgeState().QueueSchemaWait("s1", "Sales", 0);
-  EXPECT_EQ(LivePush("", [] { return std::string("Sales"); }), "ERROR: posixPath is empty.");
-  EXPECT_EQ(HeldBackgroundTasks(), 0u);
-  EXPECT_EQ(bridgeState().ReadSchemaWait().targetFile, "Sales");
-}
-
 TEST_F(LivePushTest, MatchedUploadSendsTheBytesDeletesTheCopyAndCompletesTheCommand) {
   bridgeState().QueueSchemaWait("s1", "sales", 0);
   const std::string path =
@@ -261,10 +254,13 @@ TEST_F(LivePushTest, UploadIsNamedAfterTheMatchedTargetElseTheCurrentOrRegistere
   }
 }
 
-// The outcome goes to the service only: the reader's or the HTTP layer's message. The copy is
-// deleted all the same, but a folder given as the copy is never removed.
+// An empty path is refused before the command is taken. Otherwise the outcome goes to the service
+// only: the reader's or the HTTP layer's message. The copy is deleted all the same, but a folder
+// given as the copy is never removed.
 TEST_F(LivePushTest, FailedUploadFailsTheMatchedCommandAndStillDeletesOnlyTheCopy) {
   bridgeState().QueueSchemaWait("s1", "Sales", 0);
+  EXPECT_EQ(Push("", "Sales"), "ERROR: posixPath is empty.");
+  EXPECT_EQ(HeldBackgroundTasks(), 0u);
   const std::string missing = folder.Utf8(folder.root / "missing.xml");
   EXPECT_EQ(Push(missing, "Sales"), "OK");
   const auto requests = Sent();

@@ -147,7 +147,8 @@ TEST_F(FileHttpFunctions, HttpPostPushSnapshotAndUploadFileReturnTheReplyWhateve
   EXPECT_EQ(sent[2].body.size(), 368u + 1 + 2 * 5 + 4);
 }
 
-TEST_F(FileHttpFunctions, PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAccepted) {
+TEST_F(FileHttpFunctions,
+       PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAcceptedElseTheStatusAndAnExcerpt) {
   ASSERT_EQ(clipboard_functions::SetXml("XMSS", "<Step>\"caf\xC3\xA9\"</Step>"), "OK");
   ScriptPeer({{"path", Path("push")}, {"status", 204}, {"body", ""}});
   EXPECT_EQ(Call(PushScriptFunction, {"KEY", Url("push"), "XMSS"}), "OK");
@@ -159,19 +160,16 @@ TEST_F(FileHttpFunctions, PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAcce
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].body, head + "\"}");
   EXPECT_EQ(sent[1].body, head + R"(My \"label\""})");
-}
 
-TEST_F(FileHttpFunctions, PushScriptReportsARefusalWithItsStatusAndABoundedExcerpt) {
-  ASSERT_EQ(clipboard_functions::SetXml("XMFD", "<field/>"), "OK");
-  // 299 ASCII bytes, then a 2-byte character straddling the 300-byte cut.
+  // A refusal names its status and an excerpt: 299 ASCII bytes, then a 2-byte character
+  // straddling the 300-byte cut.
   const std::string body = std::string(299, 'e') + "\xC3\xA9" + "tail";
   ScriptPeer({{"path", Path("refused")}, {"status", 403}, {"body", body}});
   ScriptPeer({{"path", Path("short")}, {"status", 500}, {"body", "down"}});
-
-  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("refused"), "XMFD"}),
+  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("refused"), "XMSS"}),
             "ERROR: HTTP 403: " + std::string(299, 'e'));
-  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("short"), "XMFD"}), "ERROR: HTTP 500: down");
-  EXPECT_EQ(Call(PushScriptFunction, {"k", "http//bad", "XMFD"}), "Failed to parse URL: http//bad");
+  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("short"), "XMSS"}), "ERROR: HTTP 500: down");
+  EXPECT_EQ(Call(PushScriptFunction, {"k", "http//bad", "XMSS"}), "Failed to parse URL: http//bad");
 }
 
 } // namespace
