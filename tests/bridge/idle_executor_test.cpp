@@ -238,7 +238,7 @@ protected:
   }
 };
 
-TEST_F(UpdateCheckTest, NoticeOnlyForANumericallyNewerVersion) {
+TEST_F(UpdateCheckTest, NoticeOnlyForANumericallyNewerVersionAndTheLastGoodOneIsKept) {
   EXPECT_EQ(UpdateNotice(), "") << "no check has completed yet";
   const char* notNewer[] = {"1.6.18", "1.6.9", "1.5.99", "0.9", "v2.0", "beta", "2", "1.x.9", ""};
   for (const char* version : notNewer) {
@@ -254,9 +254,7 @@ TEST_F(UpdateCheckTest, NoticeOnlyForANumericallyNewerVersion) {
                   " is available \xE2\x80\x94 download at tideloom.app/guide#plugin")
         << version;
   }
-}
-
-TEST_F(UpdateCheckTest, CheckReadsTheVersionTheServiceAnnouncesAndKeepsTheLastGoodOne) {
+  // The check reads the version the service announces and keeps the last good one.
   CheckAgainst(R"({"version":"1.7.0"})");
   EXPECT_EQ(bridgeState().LatestVersion(), "1.7.0");
   for (const char* reply : {R"({"version": "2.0.0"})", R"({"version":"2.0.0)", "<html/>", ""}) {

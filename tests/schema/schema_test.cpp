@@ -119,7 +119,7 @@ constexpr std::string_view kOfficeListsJson =
     R"json("activeFiles":["Sales","Sales - Invoices (Detail)","Inventory","Inventory.FMP12 (2)",)json"
     R"("Ärzte",".fmp12","ärzte","Q\"uote\\Bäck¶s"],)";
 
-TEST_F(ContextReport, WithoutTargetDescribesTheCurrentFileAndTheBridge) {
+TEST_F(ContextReport, WithoutTargetDescribesTheCurrentFileAndTheBridgeOrOnlyTheBridge) {
   Load(kOffice);
   bridge = {"http://127.0.0.1:8787", "Sales", "Inventory", true, true};
   EXPECT_EQ(BuildContextDebug(In("Sales"), "", bridge),
@@ -130,6 +130,16 @@ TEST_F(ContextReport, WithoutTargetDescribesTheCurrentFileAndTheBridge) {
             R"("privilegeSet":"[Full Access]",)" +
                 std::string(kOfficeListsJson) +
                 R"("targetScriptNames":["Start","TideLoom Live Push"],"livePushVisible":"1"})");
+  // Outside any file, only the bridge is reported.
+  bridge = {"https://x.test/\"q\"\\", "", "Pending \xC3\xA4\x01", false, false};
+  EXPECT_EQ(BuildContextDebug(NoContext(), "", bridge),
+            R"({"pluginVersion":"1.6.18","registered":false,"baseUrl":"https://x.test/\"q\"\\",)"
+            R"("registeredFile":"","pendingTarget":"Pending ä\u0001","pendingSchemaReady":false,)"
+            R"("currentFile":"","targetFile":"","windowName":"","account":"","privilegeSet":"",)"
+            R"("windowNames":[],"databaseNames":[],"activeFiles":[],"targetScriptNames":[],)"
+            R"("livePushVisible":""})");
+  const auto report = nlohmann::json::parse(BuildContextDebug(NoContext(), "X", bridge));
+  EXPECT_EQ(report["targetFile"], "X");
 }
 
 // A target is shown as given and queried without its extension; only a line that is exactly the
@@ -155,18 +165,6 @@ TEST_F(ContextReport, TargetIsShownAsGivenWithItsScriptsAndWhetherLivePushIsVisi
     EXPECT_EQ(report["livePushVisible"], c.livePushVisible) << c.target;
     EXPECT_EQ(report["registered"], false);
   }
-}
-
-TEST_F(ContextReport, WithoutEnvironmentOnlyTheBridgeIsReported) {
-  bridge = {"https://x.test/\"q\"\\", "", "Pending \xC3\xA4\x01", false, false};
-  EXPECT_EQ(BuildContextDebug(NoContext(), "", bridge),
-            R"({"pluginVersion":"1.6.18","registered":false,"baseUrl":"https://x.test/\"q\"\\",)"
-            R"("registeredFile":"","pendingTarget":"Pending ä\u0001","pendingSchemaReady":false,)"
-            R"("currentFile":"","targetFile":"","windowName":"","account":"","privilegeSet":"",)"
-            R"("windowNames":[],"databaseNames":[],"activeFiles":[],"targetScriptNames":[],)"
-            R"("livePushVisible":""})");
-  const auto report = nlohmann::json::parse(BuildContextDebug(NoContext(), "X", bridge));
-  EXPECT_EQ(report["targetFile"], "X");
 }
 
 // Sales has a helper table (Sys...) and a table without fields, which the fields query omits.
@@ -231,18 +229,14 @@ std::string SalesSolutionWith(const std::string& file, std::string_view members)
 class SchemaSnapshot : public HostSolutionTest {};
 
 // The current file's exact name behaves like no name; another letter case or the extension is a
-// named file: no query, and the name is kept as given.
-TEST_F(SchemaSnapshot, CurrentFileIsReadWithTheFieldsQueryAndOtherSpellingsByName) {
+// named file: no query, and the name is kept as given. A query or list that answers "?" or an
+// error is read the other way: the tables by name, the custom functions from the calling file.
+TEST_F(SchemaSnapshot, CurrentFileIsReadWithAUsableFieldsQueryAndOtherSpellingsByName) {
   Load(kSalesSolution);
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), ""), kSalesByQuery);
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Sales"), kSalesByQuery);
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "sales"), SalesByNames("sales"));
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Sales.fmp12"), SalesByNames("Sales.fmp12"));
-}
-
-// A query or list that answers "?" or an error is read the other way: the tables by name, the
-// custom functions from the calling file.
-TEST_F(SchemaSnapshot, UnusableQueryOrCustomFunctionListFallsBackToTheOtherRoute) {
   for (const char* failure :
        {R"("questionMark": ["ExecuteSQL"])", R"("failing": {"ExecuteSQL": 8309})"}) {
     SCOPED_TRACE(failure);
