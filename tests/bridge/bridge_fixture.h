@@ -157,8 +157,7 @@ protected:
     return count;
   }
   std::size_t Polls() const { return RequestsFor(kNextCommandPath); }
-  // Runs the held tasks and returns what the service received since the last call, polls left
-  // out.
+  // Runs the held tasks; returns what the service got since the last call, polls left out.
   std::vector<RecordedRequest> Sent() {
     RunBackgroundTasks();
     const std::vector<RecordedRequest> all = Requests();

@@ -1,5 +1,4 @@
-// A GET_SCHEMA command from its wait for the target file through the Live Push script's start to
-// the upload that answers it.
+// A GET_SCHEMA command from its wait for the target file to the Live Push upload that answers it.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -41,13 +40,6 @@ protected:
     DispatchCommand({id, "GET_SCHEMA", body, BaseUrl(), "K"}, FakeHostCalls());
   }
 
-  // A wait as a command leaves it, without the records that come with it.
-  static void PendCommand(const std::string& target) {
-    bridgeState().QueueSchemaWait("s1", target, 0);
-  }
-
-  static std::string OpenCommandTarget() { return bridgeState().ReadSchemaWait().targetFile; }
-
   // The command a Live Push upload from `fileName` would complete; it is taken by the asking.
   static std::string CommandAnsweredFrom(const std::string& fileName) {
     return PrepareLivePushUpload("/x.xml", fileName).commandId;
@@ -57,8 +49,6 @@ protected:
   static std::string Push(const std::string& path, const std::string& currentFile) {
     return LivePush(path, [currentFile] { return currentFile; });
   }
-
-  static Json Body(const RecordedRequest& request) { return Json::parse(request.body); }
 
   TempFolder folder;
 };
@@ -110,12 +100,12 @@ TEST_F(SchemaCommandTest, BusyHostDelaysTheStartAndAWaitInVainEndsJustAfterThirt
   EXPECT_EQ(Polls(), polls) << "the call that gives up does nothing else";
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].target, "/api/bridge/diagnostic");
-  EXPECT_EQ(Body(sent[0]), Json({{"licenseKey", "K"},
-                                 {"code", "LR_TIMEOUT"},
-                                 {"status", "error"},
-                                 {"message", kTimeoutMessage}}));
+  EXPECT_EQ(Json::parse(sent[0].body), Json({{"licenseKey", "K"},
+                                             {"code", "LR_TIMEOUT"},
+                                             {"status", "error"},
+                                             {"message", kTimeoutMessage}}));
   EXPECT_EQ(sent[1].target, "/api/bridge/command/s2/complete");
-  EXPECT_EQ(Body(sent[1]),
+  EXPECT_EQ(Json::parse(sent[1].body),
             Json({{"licenseKey", "K"}, {"status", "failed"}, {"error", kTimeoutMessage}}));
   EXPECT_FALSE(bridgeState().ReadSchemaWait().waiting);
   EXPECT_EQ(CommandAnsweredFrom("Sales"), "");
@@ -165,15 +155,15 @@ TEST_F(SchemaCommandTest, ScriptIsTriedInTheCurrentFileThenByNameThenUnderItsSec
     ASSERT_EQ(sent.size(), c.failed ? 3u : 2u) << c.message;
     EXPECT_EQ(CommandAnsweredFrom("Sales"), c.failed ? "" : "s9") << c.message;
     if (!c.failed) {
-      EXPECT_EQ(Body(sent[1])["message"], c.message);
+      EXPECT_EQ(Json::parse(sent[1].body)["message"], c.message);
       continue;
     }
-    EXPECT_EQ(Body(sent[1]), Json({{"licenseKey", "K"},
-                                   {"code", "LR_SCRIPT_ERROR"},
-                                   {"status", "error"},
-                                   {"message", c.message}}));
+    EXPECT_EQ(Json::parse(sent[1].body), Json({{"licenseKey", "K"},
+                                               {"code", "LR_SCRIPT_ERROR"},
+                                               {"status", "error"},
+                                               {"message", c.message}}));
     EXPECT_EQ(sent[2].target, "/api/bridge/command/s9/complete");
-    EXPECT_EQ(Body(sent[2]),
+    EXPECT_EQ(Json::parse(sent[2].body),
               Json({{"licenseKey", "K"}, {"status", "failed"}, {"error", c.message}}));
   }
 }
@@ -203,32 +193,25 @@ TEST_F(SchemaCommandTest, WaitAnsweredByAnUploadAlreadyEndsQuietly) {
 
 using LivePushTest = SchemaCommandTest;
 
-TEST_F(LivePushTest, EmptyPathIsRefusedBeforeAnythingElse) {
-  PendCommand("Sales");
-  EXPECT_EQ(LivePush("", [] { return std::string("Sales"); }), "ERROR: posixPath is empty.");
-  EXPECT_EQ(HeldBackgroundTasks(), 0u);
-  EXPECT_EQ(OpenCommandTarget(), "Sales");
-}
-
 TEST_F(LivePushTest, MatchedUploadSendsTheBytesDeletesTheCopyAndCompletesTheCommand) {
-  PendCommand("sales");
+  bridgeState().QueueSchemaWait("s1", "sales", 0);
   const std::string path =
       folder.Write("Sch\xC3\xA9ma \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x93\x84.xml", kSchemaBytes);
   EXPECT_EQ(Push(path, "Sales.fmp12"), "OK");
-  EXPECT_EQ(OpenCommandTarget(), "") << "the command is taken before the upload runs";
+  EXPECT_EQ(bridgeState().ReadSchemaWait().targetFile, "")
+      << "the command is taken before the upload runs";
   EXPECT_TRUE(Requests().empty()) << "the host's thread must not wait for the network";
 
   const auto requests = Sent();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].method, "POST");
   EXPECT_EQ(requests[0].target, "/api/live/ingest/K?filename=sales.fmp12.xml");
-  EXPECT_EQ(HeaderValue(requests[0], "Content-Type"), "application/octet-stream");
   EXPECT_EQ(requests[0].body, kSchemaBytes);
   EXPECT_EQ(requests[1].target, "/api/bridge/command/s1/complete");
   EXPECT_EQ(requests[1].body, R"({"licenseKey":"K","status":"completed"})");
   EXPECT_TRUE(fs::is_empty(folder.root)) << "the copy is deleted";
 
-  PendCommand("Sales");
+  bridgeState().QueueSchemaWait("s1", "Sales", 0);
   EXPECT_EQ(Push(folder.Write("other.xml", kSchemaBytes), "Other"), "OK");
   const auto unmatched = Sent();
   ASSERT_EQ(unmatched.size(), 1u) << "an upload that answers nothing completes nothing";
@@ -260,21 +243,24 @@ TEST_F(LivePushTest, UploadIsNamedAfterTheMatchedTargetElseTheCurrentOrRegistere
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.target) + " / " + c.current);
     bridgeState().ForgetSchemaCommand();
-    if (*c.target != '\0') PendCommand(c.target);
+    if (*c.target != '\0') bridgeState().QueueSchemaWait("s1", c.target, 0);
     bridgeState().SetRegisteredFileName(c.registered);
     const LivePushUpload upload = PrepareLivePushUpload("/x.xml", c.current);
     EXPECT_EQ(upload.commandId, c.matches ? "s1" : "");
-    EXPECT_EQ(OpenCommandTarget(), c.matches ? "" : c.target);
+    EXPECT_EQ(bridgeState().ReadSchemaWait().targetFile, c.matches ? "" : c.target);
     EXPECT_EQ(upload.uploadUrl,
               BaseUrl() + "/api/live/ingest/a%20b%2Fc%3F%C3%A9?filename=" + c.uploadName);
     EXPECT_EQ(upload.licenseKey, "a b/c?\xC3\xA9") << "the completion carries the key as it is";
   }
 }
 
-// The outcome goes to the service only: the reader's or the HTTP layer's message. The copy is
-// deleted all the same, but a folder given as the copy is never removed.
+// An empty path is refused before the command is taken. Otherwise the outcome goes to the service
+// only: the reader's or the HTTP layer's message. The copy is deleted all the same, but a folder
+// given as the copy is never removed.
 TEST_F(LivePushTest, FailedUploadFailsTheMatchedCommandAndStillDeletesOnlyTheCopy) {
-  PendCommand("Sales");
+  bridgeState().QueueSchemaWait("s1", "Sales", 0);
+  EXPECT_EQ(Push("", "Sales"), "ERROR: posixPath is empty.");
+  EXPECT_EQ(HeldBackgroundTasks(), 0u);
   const std::string missing = folder.Utf8(folder.root / "missing.xml");
   EXPECT_EQ(Push(missing, "Sales"), "OK");
   const auto requests = Sent();
@@ -284,7 +270,7 @@ TEST_F(LivePushTest, FailedUploadFailsTheMatchedCommandAndStillDeletesOnlyTheCop
             Json({{"licenseKey", "K"},
                   {"status", "failed"},
                   {"error", "Upload failed: Cannot open file: " + missing}}));
-  PendCommand("Sales");
+  bridgeState().QueueSchemaWait("s1", "Sales", 0);
   EXPECT_EQ(Push(folder.Utf8(folder.root), "Sales"), "OK");
   Sent();
   EXPECT_TRUE(fs::is_directory(folder.root));

@@ -11,7 +11,6 @@
 #include "functions/clipboard_functions.h"
 #include "functions/file_http_functions.h"
 #include "peer_client.h"
-#include "platform/clipboard.h"
 #include "temp_folder.h"
 
 namespace tideloom {
@@ -24,7 +23,6 @@ const std::string kScript = "<fmxmlsnippet type=\"FMObjectList\"><Script id=\"1\
                             "<Step id=\"89\" name=\"# (comment)\"/></Script></fmxmlsnippet>";
 
 TEST(DetectXmlTypeTest, TheFirstMarkerInSearchOrderDecides) {
-  EXPECT_EQ(DetectXmlType("<Step/>"), "XMSS");
   EXPECT_EQ(DetectXmlType("<Script name=\"a\"></Script>"), "XMSC");
   EXPECT_EQ(DetectXmlType("<Group ScriptUUID=\"1\"/><Table/>"), "XMSC");
   EXPECT_EQ(DetectXmlType("<BaseTable name=\"T\"><Field/></BaseTable>"), "XMTB");
@@ -126,30 +124,32 @@ TEST_F(FileHttpFunctions, ParametersAreCheckedInOrderBeforeAnythingIsSent) {
        "ERROR: No XMSS XML on clipboard. Copy the FM object first."},
       {UploadFileFunction, {Url("up"), "k", "f.xml", ""}, "Cannot open file: "},
   };
-  std::string error;
-  ASSERT_TRUE(SetClipboardText("just text", error)) << error;
+  ASSERT_EQ(clipboard_functions::SetText("just text"), "OK");
   for (const auto& [function, parameters, expected] : cases)
     EXPECT_EQ(Call(function, parameters), expected) << parameters[0];
   EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(FileHttpFunctions, HttpPostAndPushSnapshotReturnTheReplyWhateverTheStatus) {
+TEST_F(FileHttpFunctions, HttpPostPushSnapshotAndUploadFileReturnTheReplyWhateverTheStatus) {
   ScriptPeer({{"path", Path("p")}, {"status", 500}, {"body", "{\"error\":\"busy\"}"}});
   EXPECT_EQ(Call(HttpPostFunction, {Url("p"), "not json at all"}), "{\"error\":\"busy\"}");
   ScriptPeer({{"path", Path("s")}, {"status", 200}, {"body", "ingested"}});
   folder.Write("snap.xml", "<a/>");
   EXPECT_EQ(Call(PushSnapshotFunction, {Url("s"), folder.Utf8(folder.root) + "/snap.xml"}),
             "ingested");
+  ScriptPeer({{"path", Path("up")}, {"status", 400}, {"body", "bad upload"}});
+  const std::string path = folder.Write("f.xml", "<f/>");
+  EXPECT_EQ(Call(UploadFileFunction, {Url("up"), "k", "f.xml", path}), "bad upload");
   const std::vector<RecordedRequest> sent = Sent();
-  ASSERT_EQ(sent.size(), 2u);
+  ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0].body, "not json at all");
-  EXPECT_EQ(HeaderValue(sent[0], "Content-Type"), "application/json");
   EXPECT_EQ(sent[1].body, "{\"content\":\"PGEvPg==\",\"filename\":\"snap.xml\"}");
+  EXPECT_EQ(sent[2].body.size(), 368u + 1 + 2 * 5 + 4);
 }
 
-TEST_F(FileHttpFunctions, PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAccepted) {
-  std::string error;
-  ASSERT_TRUE(SetXmlClipboard("XMSS", "<Step>\"caf\xC3\xA9\"</Step>", error)) << error;
+TEST_F(FileHttpFunctions,
+       PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAcceptedElseTheStatusAndAnExcerpt) {
+  ASSERT_EQ(clipboard_functions::SetXml("XMSS", "<Step>\"caf\xC3\xA9\"</Step>"), "OK");
   ScriptPeer({{"path", Path("push")}, {"status", 204}, {"body", ""}});
   EXPECT_EQ(Call(PushScriptFunction, {"KEY", Url("push"), "XMSS"}), "OK");
   EXPECT_EQ(Call(PushScriptFunction, {"KEY", Url("push"), "XMSS", "My \"label\""}), "OK");
@@ -160,27 +160,16 @@ TEST_F(FileHttpFunctions, PushScriptSendsTheClipboardXmlAndAnswersOkOnlyWhenAcce
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].body, head + "\"}");
   EXPECT_EQ(sent[1].body, head + R"(My \"label\""})");
-}
 
-TEST_F(FileHttpFunctions, PushScriptReportsARefusalWithItsStatusAndABoundedExcerpt) {
-  std::string error;
-  ASSERT_TRUE(SetXmlClipboard("XMFD", "<field/>", error)) << error;
-  // 299 ASCII bytes, then a 2-byte character straddling the 300-byte cut.
+  // A refusal names its status and an excerpt: 299 ASCII bytes, then a 2-byte character
+  // straddling the 300-byte cut.
   const std::string body = std::string(299, 'e') + "\xC3\xA9" + "tail";
   ScriptPeer({{"path", Path("refused")}, {"status", 403}, {"body", body}});
   ScriptPeer({{"path", Path("short")}, {"status", 500}, {"body", "down"}});
-
-  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("refused"), "XMFD"}),
+  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("refused"), "XMSS"}),
             "ERROR: HTTP 403: " + std::string(299, 'e'));
-  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("short"), "XMFD"}), "ERROR: HTTP 500: down");
-  EXPECT_EQ(Call(PushScriptFunction, {"k", "http//bad", "XMFD"}), "Failed to parse URL: http//bad");
-}
-
-TEST_F(FileHttpFunctions, UploadFileSendsTheFormAndReturnsTheReply) {
-  const std::string path = folder.Write("f.xml", "<f/>");
-  ScriptPeer({{"path", Path("up")}, {"status", 400}, {"body", "bad upload"}});
-  EXPECT_EQ(Call(UploadFileFunction, {Url("up"), "k", "f.xml", path}), "bad upload");
-  EXPECT_EQ(OnlyRequestUnder(prefix).body.size(), 368u + 1 + 2 * 5 + 4);
+  EXPECT_EQ(Call(PushScriptFunction, {"k", Url("short"), "XMSS"}), "ERROR: HTTP 500: down");
+  EXPECT_EQ(Call(PushScriptFunction, {"k", "http//bad", "XMSS"}), "Failed to parse URL: http//bad");
 }
 
 } // namespace

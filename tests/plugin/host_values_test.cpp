@@ -39,11 +39,6 @@ protected:
   }
 };
 
-size_t CallsNamed(const std::string& name) {
-  const std::vector<std::string> calls = fmhost::LibraryCalls();
-  return static_cast<size_t>(std::count(calls.begin(), calls.end(), name));
-}
-
 TEST_F(HostValuesTest, ParametersArriveAsUtf8WhateverTheirCharacters) {
   HostDataVect* parameters = fmhost::NewParametersUtf16({
       u"plain",
@@ -63,11 +58,11 @@ TEST_F(HostValuesTest, ParametersArriveAsUtf8WhateverTheirCharacters) {
   // A zero unit ends the text, as the host's bytes are read up to the first zero.
   EXPECT_EQ(GetParameterText(parameters, 3), "a");
   // Missing and empty parameters cannot be told apart, and neither asks the host for bytes.
-  const size_t copiesBefore = CallsNamed("FM_Text_GetBytes");
+  const auto copiesBefore = std::ranges::count(fmhost::LibraryCalls(), "FM_Text_GetBytes");
   EXPECT_EQ(GetParameterText(parameters, 2), "");
   EXPECT_EQ(GetParameterText(parameters, 5), "");
   EXPECT_EQ(GetParameterText(parameters, 4000000000u), "");
-  EXPECT_EQ(CallsNamed("FM_Text_GetBytes"), copiesBefore);
+  EXPECT_EQ(std::ranges::count(fmhost::LibraryCalls(), "FM_Text_GetBytes"), copiesBefore);
   fmhost::DeleteParameters(parameters);
 }
 
