@@ -2,18 +2,14 @@
 
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 
 #include "platform/settings_folder.h"
 
 namespace tideloom {
 
-SettingsSandbox::SettingsSandbox()
-    : privateHome_(std::filesystem::temp_directory_path() /
-                   ("tideloom-settings-test-" + std::to_string(std::random_device{}()))) {
-  std::filesystem::create_directories(privateHome_);
-  SetTestEnvironment("XDG_CONFIG_HOME", privateHome_.string().c_str());
+SettingsSandbox::SettingsSandbox() {
+  SetTestEnvironment("XDG_CONFIG_HOME", privateHome_.root.string().c_str());
   const std::optional<std::filesystem::path> folder = SettingsFolder();
   if (!folder) throw std::runtime_error("no settings folder on this system");
   folder_ = *folder;
@@ -27,7 +23,6 @@ SettingsSandbox::~SettingsSandbox() {
   if (previousBytes_) setFileBytes(*previousBytes_);
   if (!previousBytes_) std::filesystem::remove(file(), ignored);
   if (!folderExisted_) std::filesystem::remove(folder_, ignored);
-  std::filesystem::remove_all(privateHome_, ignored);
   SetTestEnvironment("XDG_CONFIG_HOME", nullptr);
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "temp_folder.h"
+
 namespace tideloom {
 
 // Sets an environment variable for the test process; a null value removes it.
@@ -27,7 +29,7 @@ public:
   std::size_t strayEntries() const;
 
 private:
-  std::filesystem::path privateHome_;
+  TempFolder privateHome_; // where XDG_CONFIG_HOME points while the sandbox lives
   std::filesystem::path folder_;
   bool folderExisted_ = false;
   std::optional<std::string> previousBytes_;
