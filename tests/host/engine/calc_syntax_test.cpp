@@ -18,7 +18,6 @@ TEST_F(CalcSyntaxTest, LiteralsBlanksCommentsAndAmpersandReadAsInFileMaker) {
       {"\"a\\\xC2\xB6z\"", "a\xC2\xB6z"}, // an escaped pilcrow stays a pilcrow
       {R"("C:\temp\n")", "C:\\temp\\n"},  // other backslashes are kept
       {"\"line\nbreak\"", "line\nbreak"},
-      {"42", "42"},
       {"007", "7"},
       {"1.50", "1.5"},
       {".5", "0.5"},
