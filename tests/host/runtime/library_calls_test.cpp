@@ -28,8 +28,8 @@ TEST_F(LibraryCallsTest, TextsAreUtf16AndEachIllFormedUtf8SequenceIsOneReplaceme
       {"a\xC3", u"a\xFFFD"},                                 // cut short at the end
       {"\xE2\x82z", u"\xFFFDz"},                             // one subpart of a three-byte form
       {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},               // an encoded surrogate
-      {"\xC0\xAF", u"\xFFFD\xFFFD"},                         // overlong
-      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},     // past U+10FFFF
+      {"\xC0\xAF", u"\xFFFD\xFFFD"}, // overlong: no lead, then a lone trailing byte
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"}, // past U+10FFFF
   };
   for (const auto& sample : cases) {
     EXPECT_EQ(Units(OwnedText(sample.bytes).text), sample.units)
