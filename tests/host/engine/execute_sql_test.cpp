@@ -1,5 +1,4 @@
 // ExecuteSQL over FileMaker's system tables of the context file.
-#include <algorithm>
 #include <sstream>
 
 #include "engine_fixture.h"

@@ -61,9 +61,8 @@ TEST(FileXmlTest, TheExampleFileRendersAsWellFormedSaveAsXml) {
   EXPECT_EQ("", XmlProblem(xml));
   EXPECT_EQ(0u, xml.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<FMSaveAsXML "
                          "version=\"2.2.3.0\" Source=\""));
-  EXPECT_NE(std::string::npos, xml.find(" File=\"Sales.fmp12\""));
   for (const char* part :
-       {"<BaseTableCatalog membercount=\"4\">", "<FieldsForTables>",
+       {" File=\"Sales.fmp12\"", "<BaseTableCatalog membercount=\"4\">", "<FieldsForTables>",
         "<ScriptCatalog membercount=\"5\">", "<LayoutCatalog membercount=\"5\">",
         "<ValueListCatalog", "<CustomFunctionsCatalog", "<PrivilegeSetsCatalog",
         "name=\"TideLoom Live Push\"", "name=\"Save a Copy as XML\"", "TideLoom.LivePush ( $path )",
@@ -92,7 +91,6 @@ TEST(FileXmlTest, NamesAreEscapedAndWhatXmlCannotHoldIsReplaced) {
                                         "Char and bad \xEF\xBF\xBD UTF-8 "
                                         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD&lt;x&gt;"));
   EXPECT_NE(std::string::npos, xml.find("&quot;]]&gt;&quot; &amp; &quot;&lt;/Text&gt;&quot;"));
-  EXPECT_NE(std::string::npos, xml.find(" File=\"Caf\xC3\xA9.fmp12\""));
 
   SolutionFile blank; // an empty file still renders a complete document
   blank.name = "Blank";

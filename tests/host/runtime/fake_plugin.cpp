@@ -21,18 +21,6 @@ HostCallRecord lastRecord{};
 std::string idleAction;
 std::vector<std::string> eventLog;
 
-const HostText* ParameterText(const HostDataVect* parameters, uint32_t index) {
-  if (index >= FM_DataVect_Size(parameters, Fresh())) return nullptr;
-  const HostData* value = FM_DataVect_At(parameters, index, Fresh());
-  return lastError.code == 0 ? FM_Data_GetAsText(value, Fresh()) : nullptr;
-}
-
-void SetResult(HostData* result, const std::string& utf8) {
-  OwnedText text(utf8);
-  const HostLocale* locale = FM_Data_GetLocale(result, Fresh());
-  if (text.text != nullptr) FM_Data_SetAsText(result, text.text, locale, 1, Fresh());
-}
-
 // Calls the host once more when the library is unloaded, after shutdown.
 struct LateCall {
   bool armed = false;
@@ -98,7 +86,8 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
   std::vector<std::string> args;
   const uint32_t count = FM_DataVect_Size(parameters, Fresh());
   for (uint32_t i = 0; i < count; ++i) {
-    const HostText* text = ParameterText(parameters, i);
+    const HostData* value = FM_DataVect_At(parameters, i, Fresh());
+    const HostText* text = lastError.code == 0 ? FM_Data_GetAsText(value, Fresh()) : nullptr;
     args.push_back(text != nullptr ? Utf8(text) : "");
   }
   std::string answer = "OK";
@@ -143,7 +132,9 @@ int16_t Call(int16_t id, const HostExprEnv* environment, const HostDataVect* par
   default:
     break;
   }
-  SetResult(result, answer);
+  OwnedText text(answer);
+  const HostLocale* locale = FM_Data_GetLocale(result, Fresh());
+  if (text.text != nullptr) FM_Data_SetAsText(result, text.text, locale, 1, Fresh());
   return code;
 }
 

@@ -1,8 +1,6 @@
 // What the host runtime's tests share: the fake plug-in and a small solution.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <string>
 
 #include "fmhost_api.h"
