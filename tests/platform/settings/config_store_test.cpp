@@ -64,7 +64,6 @@ TEST(ConfigValue, TranslatesOnlyItsTwoEscapes) {
   EXPECT_EQ(ConfigValue(R"({"k":"end\)", "k"), "end\\");
   EXPECT_EQ(ConfigValue(R"({"k":"open)", "k"), "open");
   EXPECT_EQ(ConfigValue(R"({"k":1})", "k"), "");
-  EXPECT_EQ(ConfigValue("{}", "k"), "");
 }
 
 TEST_F(ConfigStore, AFailedWriteOrReplaceLeavesTheOldFileOrNoneAndNoTemporaryFile) {

@@ -36,7 +36,6 @@ TEST(NoRegularFile, OnlyARegularFileIsReadOnlyUpToItsLimitAndEachReaderRefusesTh
       {pathOf("empty.txt"), 0, FileReadFailure::kNone, ""},
       {pathOf("fifo"), 9, FileReadFailure::kCannotOpen, ""},
       {"/dev/zero", 9, FileReadFailure::kCannotOpen, ""},
-      {"/dev/urandom", 9, FileReadFailure::kCannotOpen, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -61,7 +60,6 @@ TEST(SettingsFile, ASettingsFileThatIsAFifoOrAFolderReadsAsEmpty) {
   std::filesystem::remove(path);
   std::filesystem::create_directories(path);
   EXPECT_EQ(ReadConfigText(), "{}");
-  std::filesystem::remove(path);
 }
 
 namespace {
