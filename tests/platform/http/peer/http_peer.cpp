@@ -6,7 +6,6 @@
 //
 //   tideloom_http_peer start PORT PIDFILE   (returns once the peer listens)
 //   tideloom_http_peer stop PIDFILE
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
