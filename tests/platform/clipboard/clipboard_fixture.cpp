@@ -13,7 +13,6 @@ namespace {
 ClipboardPort real{};
 ClipboardFaults faults;
 
-// Bookkeeping across the seam.
 int opens = 0, closes = 0;
 std::set<GlobalBlock> ownedBlocks; // allocated by the code and neither freed nor handed over
 
