@@ -15,6 +15,7 @@ TEST(Base64Encode, MatchesTheStandardTestVectorsAndUsesBothAlphabetEnds) {
       {"f", "Zg=="},
       {"fo", "Zm8="},
       {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
       {"fooba", "Zm9vYmE="},
       {"foobar", "Zm9vYmFy"},
       {"\0\xFF\xFE"s, "AP/+"},
