@@ -51,7 +51,6 @@ TEST_F(SendersTest, AwkwardValuesReachTheServiceIntactInEveryBody) {
                                                  {"code", "LR_SCHEMA_QUEUED"},
                                                  {"status", "received"},
                                                  {"message", kAwkward}}));
-  EXPECT_EQ(requests[2].body.find(": "), std::string::npos) << "no blanks between tokens";
 }
 
 TEST_F(SendersTest, OnlyAPushThatGotNoReplyFailsTheCommand) {
@@ -76,7 +75,6 @@ TEST_F(SendersTest, UnreachableServiceIsGivenUpOnceQuietlyByEverySender) {
   failCommand(nowhere, "K", "c4", "lost");
   postDiagnostic(nowhere, "{}");
   reportSchemaFailure("K", "lost", nowhere, "c5", "LR_TIMEOUT");
-  EXPECT_EQ(bridgeState().ActiveTasks(), 7);
   std::size_t ran = 0;
   EXPECT_NO_THROW(ran = RunBackgroundTasks());
   EXPECT_EQ(ran, 7u) << "one attempt each, nothing retried";

@@ -58,7 +58,6 @@ TEST(FileNameNormalisation, WindowTitleIsCutBeforeParenthesisThenDashThenExtensi
       {"Sales-Invoices(Detail)", "Sales-Invoices(Detail)"},
       {"  Sales  ", "  Sales  "},
       {"a.fmp12", "a"},
-      {"Inventory.fmp12.bak", "Inventory.fmp12.bak"},
       {"Sales.fmp12 ", "Sales.fmp12 "},
       {"", ""},
   };
@@ -162,7 +161,6 @@ TEST_F(ContextReport, TargetIsShownAsGivenWithItsScriptsAndWhetherLivePushIsVisi
     EXPECT_EQ(report["targetFile"], c.target);
     EXPECT_EQ(report["targetScriptNames"], c.scripts) << c.target;
     EXPECT_EQ(report["livePushVisible"], c.livePushVisible) << c.target;
-    EXPECT_EQ(report["registered"], false);
   }
 }
 
@@ -258,7 +256,6 @@ TEST_F(SchemaSnapshot, NoTablesByEitherRouteGivesAnEmptyObject) {
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Bare"), "{}");
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Not Open"), "{}");
   EXPECT_EQ(BuildSchemaSnapshot(NoContext(), ""), "{}");
-  EXPECT_EQ(BuildSchemaSnapshot(NoContext(), "Sales"), "{}");
 }
 
 TEST_F(SchemaSnapshot, TableListedTwiceByTheHostIsWrittenOnceWithItsFieldsOnce) {
@@ -313,19 +310,9 @@ TEST_F(SchemaSnapshot, AwkwardNamesSurviveBothRoutes) {
   EXPECT_EQ(nlohmann::json::parse(byName), expected);
 }
 
-// The rows of the fields query, read on their own: "table|field|type|class;" per field, in order.
-std::string Fields(std::string_view rows) {
-  SchemaTables tables;
-  AddFieldQueryRows(tables, rows);
-  std::string out;
-  for (const std::string& table : tables.order)
-    for (const SchemaField& field : tables.index.at(table))
-      out += table + "|" + field.name + "|" + field.type + "|" + field.fieldClass + ";";
-  return out;
-}
-
 // Tables come in the order of their first row and fields in row order; a row needs two
-// separators, and its parts are taken as they are.
+// separators, and its parts are taken as they are. Each case gives "table|field|type|class;" per
+// field read.
 TEST(FieldQueryRows, AreReadInRowOrderAndTakenAsTheyAre) {
   const std::pair<const char*, const char*> cases[] = {
       {"B||b1||t||c\rA||a1||t||c\rB||b2||t||c\r\rA||a2||t||c",
@@ -335,8 +322,15 @@ TEST(FieldQueryRows, AreReadInRowOrderAndTakenAsTheyAre) {
       {" T || f ||t||c||d\r\n", " T | f |t|c||d;"},
       {"||||||", "|||;"},
   };
-  for (const auto& [rows, fields] : cases)
-    EXPECT_EQ(Fields(rows), fields) << rows;
+  for (const auto& [rows, fields] : cases) {
+    SchemaTables tables;
+    AddFieldQueryRows(tables, rows);
+    std::string read;
+    for (const std::string& table : tables.order)
+      for (const SchemaField& field : tables.index.at(table))
+        read += table + "|" + field.name + "|" + field.type + "|" + field.fieldClass + ";";
+    EXPECT_EQ(read, fields) << rows;
+  }
 }
 
 } // namespace
