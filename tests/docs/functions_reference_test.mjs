@@ -35,7 +35,6 @@ function documentedMessages() {
 const withoutBlanks = (text) => text.replace(/\s+/g, '');
 
 test('every registered function has a section with its registered prototype', () => {
-  assert.equal(functions.length, 19);
   const sections = [...doc.matchAll(/^## (TideLoom\.[A-Za-z]+)\n+```\n([^\n]+)\n```/gm)];
   assert.deepEqual(sections.map((match) => match[1]).sort(), functions.map((entry) => entry.name).sort());
   for (const entry of functions) {

