@@ -40,7 +40,6 @@ TEST(JsonStringField, FindsTheFirstExactlyFormedStringMemberAndDecodesItToItsEnd
   const std::string command = R"({"id":"42","type":"GET_SCHEMA"})";
   const std::tuple<std::string, const char*, std::string> cases[] = {
       {command, "type", "GET_SCHEMA"},
-      {command, "name", ""},
       {R"({"id": "42"})", "id", ""},
       {R"({"id":42,"n":null,"o":{}})", "id", ""},
       {R"({"error":"x","data":{"error":"y"}})", "error", "x"},
@@ -55,19 +54,15 @@ TEST(JsonStringField, FindsTheFirstExactlyFormedStringMemberAndDecodesItToItsEnd
       {R"({"v":"tail\)", "v", "tail\\"},
       {R"({"v":")", "v", ""},
       {R"({"v":"a\")", "v", "a\""},
-      {R"({"v":"\u0041"})", "v", "A"},
-      {R"({"v":"\u00E9"})", "v", "\xC3\xA9"},
       {R"({"v":"\u07ff\u0800\uffff"})", "v", "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
       {R"({"v":"a\u0000b"})", "v", "a\0b"s},
       {R"({"v":"\ud83d\ude00"})", "v", "\xF0\x9F\x98\x80"},
       {R"({"v":"\udbff\udfff"})", "v", "\xF4\x8F\xBF\xBF"},
       // Lone surrogates become replacement characters.
       {R"({"v":"\ud83dx"})", "v", "\xEF\xBF\xBDx"},
-      {R"({"v":"\ude00"})", "v", "\xEF\xBF\xBD"},
       {R"({"v":"\ud83d\u0041"})", "v", "\xEF\xBF\xBD\x41"},
       {R"({"v":"\ud83d\ud83d\ude00"})", "v", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},
       {R"({"v":"\ude00\ud83d"})", "v", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-      {R"({"v":"\ud83d\ude0"})", "v", "\xEF\xBF\xBDude0"},
   };
   for (const auto& [reply, name, expected] : cases)
     EXPECT_EQ(JsonStringField(reply, name), expected) << reply;
@@ -80,7 +75,6 @@ TEST(ListToJsonArray, GivesOneEscapedStringPerNonEmptyLine) {
       {"one\r\ntwo\nthree", R"(["one","two","three"])"},
       {"\r\r\n\n", "[]"},
       {" inner  spaces \r", R"([" inner  spaces "])"},
-      {"\n\nlast", R"(["last"])"},
       {"say \"hi\"\rback\\slash\r\xC3\xA9t\xC3\xA9\rtab\there\r\x01",
        R"(["say \"hi\"","back\\slash",")"
        "\xC3\xA9t\xC3\xA9"

@@ -38,7 +38,6 @@ TEST(SolutionTest, FindFileIgnoresCaseAndTheExtensionButNothingElse) {
   EXPECT_EQ(nullptr, solution.FindFile("Sales "));
   EXPECT_EQ(nullptr, solution.FindFile("Sales.fmp"));
   EXPECT_EQ(nullptr, solution.FindFile(".fmp12"));
-  EXPECT_EQ(nullptr, solution.FindFile(""));
 }
 
 TEST(SolutionTest, MalformedSolutionsAreRefusedWithMessagesNamingThePlace) {

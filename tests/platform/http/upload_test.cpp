@@ -68,13 +68,11 @@ TEST_F(Upload, EachFileIsSentAsTheExactFormOrAloneAndReadBackAsTextUnchanged) {
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(HeaderValue(request, "Content-Type"), "multipart/form-data; boundary=" + c.boundary);
     EXPECT_EQ(request.body, ExpectedBody(c.boundary, c.key, c.name, c.announcedName, c.file));
-    EXPECT_EQ(MultipartBodySize(c.boundary, c.key, c.name, c.file.size()), request.body.size());
 
     ASSERT_TRUE(HttpPostFile(plainUrl, path));
     const std::vector<RecordedRequest> plain = RequestsUnder(Path("file"));
     ASSERT_EQ(plain.size(), i + 1);
     EXPECT_EQ(plain[i].body, c.file);
-    EXPECT_EQ(HeaderValue(plain[i], "Content-Length"), std::to_string(c.file.size()));
     EXPECT_EQ(HeaderValue(plain[i], "Content-Type"), "application/octet-stream");
     std::string contents, error;
     EXPECT_TRUE(ReadTextFile(path, contents, error)) << error;
