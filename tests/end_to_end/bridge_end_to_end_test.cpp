@@ -117,7 +117,6 @@ protected:
     command["licenseKey"] = "e2e-key";
     return Queue(command);
   }
-  // The command's first result push, as the relay stored it.
   nlohmann::json FirstPush(const std::string& id) {
     const nlohmann::json command = Command(id);
     EXPECT_EQ(command["state"], "completed") << command.dump(2);

@@ -102,7 +102,6 @@ protected:
   std::vector<RecordedRequest> Sent() const { return RequestsUnder(prefix); }
 };
 
-// Each function's own checks, in order, and the reader's messages, with nothing sent.
 TEST_F(FileHttpFunctions, ParametersAreCheckedInOrderBeforeAnythingIsSent) {
   const std::string missing = folder.Utf8(folder.root / "nope.txt");
   const std::tuple<CalculationFunction, std::vector<std::string>, std::string> cases[] = {

@@ -59,7 +59,6 @@ TEST(FileNameNormalisation, WindowTitleIsCutBeforeParenthesisThenDashThenExtensi
       {"  Sales  ", "  Sales  "},
       {"a.fmp12", "a"},
       {"Sales.fmp12 ", "Sales.fmp12 "},
-      {"", ""},
   };
   for (const auto& [title, name] : cases)
     EXPECT_EQ(NormalizeFileName(title), name) << title;
@@ -102,7 +101,6 @@ TEST_F(FileList, CurrentFileThenRegisteredThenWindowsThenDatabasesEachNameOnce) 
   EXPECT_EQ(ListOpenFiles(In("Sales"), "Remote Ledger"),
             "Sales\nRemote Ledger\n" + std::string(kOfficeFiles.substr(6)));
   EXPECT_EQ(ListOpenFiles(In("Inventory"), "  INVENTORY\r\n").substr(0, 16), "Inventory\nSales\n");
-  EXPECT_EQ(ListOpenFiles(NoContext(), ""), "");
   EXPECT_EQ(ListOpenFiles(NoContext(), "Remote"), "Remote");
   // The file a calculation runs in is always visible.
   Load(R"({"files": [{"name": "Sales", "failing": {"WindowNames": 100, "DatabaseNames": 100}}]})");
@@ -215,7 +213,6 @@ std::string SalesByNames(std::string_view fileMember) {
          R"("customFunctions":["Tax"]})";
 }
 
-// The Sales solution with members added to one of its files.
 std::string SalesSolutionWith(const std::string& file, std::string_view members) {
   std::string solution = kSalesSolution;
   const std::string anchor = R"({"name": ")" + file + "\",";
@@ -255,7 +252,6 @@ TEST_F(SchemaSnapshot, NoTablesByEitherRouteGivesAnEmptyObject) {
   EXPECT_EQ(BuildSchemaSnapshot(In("Bare"), ""), "{}");
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Bare"), "{}");
   EXPECT_EQ(BuildSchemaSnapshot(In("Sales"), "Not Open"), "{}");
-  EXPECT_EQ(BuildSchemaSnapshot(NoContext(), ""), "{}");
 }
 
 TEST_F(SchemaSnapshot, TableListedTwiceByTheHostIsWrittenOnceWithItsFieldsOnce) {
